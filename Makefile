@@ -1,0 +1,52 @@
+# make demo | make test | make bench | make sanitize
+# Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
+# may be overridden (CI does, to test several interpreters and NumPy versions).
+
+PY ?= $(shell tools/find-python)
+VENV ?= .venv
+NUMPY ?= numpy
+BUILD_FLAGS ?=
+TEST_ENV ?=
+
+PYTHON := $(VENV)/bin/python
+SOURCES := $(shell find src -type f) CMakeLists.txt pyproject.toml
+BUILT := $(VENV)/.mosswick-built
+PEERS := numpy scikit-learn rapidfuzz gmpy2 sympy matplotlib
+
+ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so)
+
+.PHONY: demo test bench sanitize clean
+
+$(VENV)/.tools:
+	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
+	$(PY) -m venv $(VENV)
+	$(PYTHON) -m pip install -q "$(NUMPY)" pytest scikit-build-core cmake ninja
+	touch $@
+
+$(BUILT): $(VENV)/.tools $(SOURCES)
+	$(PYTHON) -m pip install -q --no-build-isolation --no-deps \
+		-C build-dir=build/$(notdir $(VENV)) $(BUILD_FLAGS) .
+	touch $@
+
+demo: $(BUILT)
+	$(PYTHON) examples/tour.py
+
+test: $(BUILT)
+	$(TEST_ENV) $(PYTHON) -m pytest -q tests
+
+$(VENV)/.peers: $(VENV)/.tools
+	$(PYTHON) -m pip install -q $(PEERS)
+	touch $@
+
+bench: $(BUILT) $(VENV)/.peers
+	$(PYTHON) -m benchmarks
+
+# The test suite against an AddressSanitizer + UndefinedBehaviorSanitizer build,
+# with the sanitizer runtime preloaded into the (uninstrumented) interpreter.
+sanitize:
+	$(MAKE) test VENV=.venv-asan \
+		BUILD_FLAGS="-C cmake.define.MOSSWICK_SANITIZE=ON" \
+		TEST_ENV="LD_PRELOAD=$(ASAN_RUNTIME) ASAN_OPTIONS=detect_leaks=0 MOSSWICK_SANITIZED=1"
+
+clean:
+	rm -rf build .venv .venv-*

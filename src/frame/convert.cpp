@@ -1,0 +1,179 @@
+#include "frame/convert.hpp"
+
+#include <algorithm>
+#include <limits>
+
+#include "frame/failure.hpp"
+
+namespace mosswick::frame {
+
+std::string type_name(PyObject* object) {
+    PyObject* name = PyType_GetQualName(Py_TYPE(object));
+    if (name == nullptr) {
+        PyErr_Clear();
+        return "?";
+    }
+    const char* utf8 = PyUnicode_AsUTF8AndSize(name, nullptr);
+    std::string out = utf8 != nullptr ? utf8 : "?";
+    if (utf8 == nullptr) {
+        PyErr_Clear();
+    }
+    Py_DECREF(name);
+    return out;
+}
+
+bool cannot_convert(PyObject* object, std::string_view target) {
+    std::string text = "'";
+    text += type_name(object);
+    text += "' object cannot be converted to '";
+    text += target;
+    text += '\'';
+    return fail(PyExc_TypeError, text);
+}
+
+bool Convert<std::int64_t>::from(PyObject* object, std::int64_t& out) {
+    const long long value = PyLong_AsLongLong(object);
+    if (value == -1 && PyErr_Occurred() != nullptr) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool Convert<std::int32_t>::from(PyObject* object, std::int32_t& out) {
+    std::int64_t wide = 0;
+    if (!Convert<std::int64_t>::from(object, wide)) {
+        return false;
+    }
+    if (wide < std::numeric_limits<std::int32_t>::min() || wide > std::numeric_limits<std::int32_t>::max()) {
+        return fail(PyExc_OverflowError, "out of range integral type conversion attempted");
+    }
+    out = static_cast<std::int32_t>(wide);
+    return true;
+}
+
+bool Convert<std::uint64_t>::from(PyObject* object, std::uint64_t& out) {
+    PyObject* index = PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object);
+    if (index == nullptr) {
+        return false;
+    }
+    const unsigned long long value = PyLong_AsUnsignedLongLong(index);
+    Py_DECREF(index);
+    if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred() != nullptr) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool Convert<double>::from(PyObject* object, double& out) {
+    const double value = PyFloat_AsDouble(object);
+    if (value == -1.0 && PyErr_Occurred() != nullptr) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+namespace {
+
+// The NumPy 1 boolean scalar: module "numpy", type name exactly "bool_".
+bool is_numpy1_bool(PyObject* object) {
+    auto* type = reinterpret_cast<PyObject*>(Py_TYPE(object));
+    PyObject* module = PyObject_GetAttrString(type, "__module__");
+    if (module == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool in_numpy = PyUnicode_Check(module) && PyUnicode_CompareWithASCIIString(module, "numpy") == 0;
+    Py_DECREF(module);
+    if (!in_numpy) {
+        return false;
+    }
+    PyObject* name = PyType_GetName(Py_TYPE(object));
+    if (name == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool named = PyUnicode_CompareWithASCIIString(name, "bool_") == 0;
+    Py_DECREF(name);
+    return named;
+}
+
+}  // namespace
+
+bool Convert<bool>::from(PyObject* object, bool& out) {
+    if (object == Py_True || object == Py_False) {
+        out = object == Py_True;
+        return true;
+    }
+    if (!is_numpy1_bool(object)) {
+        return cannot_convert(object, "PyBool");
+    }
+    PyObject* method = PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__bool__");
+    if (method == nullptr) {
+        PyErr_Clear();
+        return fail(PyExc_TypeError,
+                    "object of type '" + type_name(object) + "' does not define a '__bool__' conversion");
+    }
+    PyObject* result = PyObject_CallFunctionObjArgs(method, object, nullptr);
+    Py_DECREF(method);
+    if (result == nullptr) {
+        return false;
+    }
+    const bool ok = result == Py_True || result == Py_False;
+    out = result == Py_True;
+    Py_DECREF(result);
+    return ok || fail(PyExc_TypeError, "__bool__ should return bool");
+}
+
+bool Convert<std::string_view>::from(PyObject* object, std::string_view& out) {
+    if (!PyUnicode_Check(object)) {
+        return cannot_convert(object, "PyString");
+    }
+    Py_ssize_t length = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(object, &length);
+    if (utf8 == nullptr) {
+        return false;
+    }
+    out = std::string_view(utf8, static_cast<std::size_t>(length));
+    return true;
+}
+
+bool Convert<std::optional<std::uint64_t>>::from(PyObject* object, std::optional<std::uint64_t>& out) {
+    if (object == Py_None) {
+        out.reset();
+        return true;
+    }
+    std::uint64_t value = 0;
+    if (!Convert<std::uint64_t>::from(object, value)) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+namespace detail {
+
+Py_ssize_t check_sequence(PyObject* object) {
+    if (PyUnicode_Check(object)) {
+        fail(PyExc_TypeError, "Can't extract `str` to `Vec`");
+        return -1;
+    }
+    if (!PySequence_Check(object)) {
+        cannot_convert(object, "Sequence");
+        return -1;
+    }
+    Py_ssize_t size = PySequence_Size(object);
+    if (size < 0) {
+        PyErr_Clear();
+        size = 0;
+    }
+    // A __len__ may claim more than the object yields; reserve no more than a modest amount up front.
+    constexpr Py_ssize_t kTrustedReserve = Py_ssize_t{1} << 20;
+    return (PyList_CheckExact(object) || PyTuple_CheckExact(object)) ? size : std::min(size, kTrustedReserve);
+}
+
+}  // namespace detail
+
+}  // namespace mosswick::frame

@@ -1,0 +1,122 @@
+// Conversion kinds: how one Python object becomes one native value.
+// Each specialisation holds exactly one kind and its refusal; on refusal a
+// Python exception is set and false returned.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/python.hpp"
+
+namespace mosswick::frame {
+
+// The qualified name of an object's type, as used in conversion messages.
+std::string type_name(PyObject* object);
+
+// Sets TypeError "'{type}' object cannot be converted to '{target}'" and returns false.
+bool cannot_convert(PyObject* object, std::string_view target);
+
+template <class T>
+struct Convert;
+
+template <>
+struct Convert<std::int64_t> {
+    static bool from(PyObject* object, std::int64_t& out);
+};
+
+template <>
+struct Convert<std::int32_t> {
+    static bool from(PyObject* object, std::int32_t& out);
+};
+
+template <>
+struct Convert<std::uint64_t> {
+    static bool from(PyObject* object, std::uint64_t& out);
+};
+
+template <>
+struct Convert<double> {
+    static bool from(PyObject* object, double& out);
+};
+
+template <>
+struct Convert<bool> {
+    static bool from(PyObject* object, bool& out);
+};
+
+// The UTF-8 text of a str; it stays valid while the argument is alive.
+template <>
+struct Convert<std::string_view> {
+    static bool from(PyObject* object, std::string_view& out);
+};
+
+template <>
+struct Convert<std::optional<std::uint64_t>> {
+    static bool from(PyObject* object, std::optional<std::uint64_t>& out);
+};
+
+namespace detail {
+
+// Refuses str and non-sequences; returns the number of items to reserve, or -1.
+Py_ssize_t check_sequence(PyObject* object);
+
+// Calls each(item) for every item in iteration order; exact lists and tuples are indexed directly.
+template <class Each>
+bool for_each_item(PyObject* object, Each&& each) {
+    if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) {
+        const bool list = PyList_CheckExact(object);
+        // A list can change while items convert (through __index__), so its size is read every time.
+        for (Py_ssize_t i = 0; i < (list ? PyList_Size(object) : PyTuple_Size(object)); ++i) {
+            PyObject* item = list ? PyList_GetItem(object, i) : PyTuple_GetItem(object, i);
+            Py_INCREF(item);
+            const bool ok = each(item);
+            Py_DECREF(item);
+            if (!ok) {
+                return false;
+            }
+        }
+        return true;
+    }
+    PyObject* iterator = PyObject_GetIter(object);
+    if (iterator == nullptr) {
+        return false;
+    }
+    bool ok = true;
+    while (PyObject* item = PyIter_Next(iterator)) {
+        ok = each(item);
+        Py_DECREF(item);
+        if (!ok) {
+            break;
+        }
+    }
+    Py_DECREF(iterator);
+    return ok && PyErr_Occurred() == nullptr;
+}
+
+}  // namespace detail
+
+// Sequence of K: any sequence but str, converted item by item in iteration order.
+template <class K>
+struct Convert<std::vector<K>> {
+    static bool from(PyObject* object, std::vector<K>& out) {
+        const Py_ssize_t reserve = detail::check_sequence(object);
+        if (reserve < 0) {
+            return false;
+        }
+        out.clear();
+        out.reserve(static_cast<std::size_t>(reserve));
+        return detail::for_each_item(object, [&](PyObject* item) {
+            K value{};
+            if (!Convert<K>::from(item, value)) {
+                return false;
+            }
+            out.push_back(std::move(value));
+            return true;
+        });
+    }
+};
+
+}  // namespace mosswick::frame

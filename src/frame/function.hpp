@@ -1,0 +1,370 @@
+// One generated entry per table row: bind the arguments of the text signature,
+// convert each with the kind its C++ parameter type names, run the routine
+// (with the interpreter lock released where the table says so), build the
+// result, and release every borrow on every path.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "frame/bind.hpp"
+#include "frame/convert.hpp"
+#include "frame/failure.hpp"
+#include "frame/gil.hpp"
+#include "frame/instance.hpp"
+#include "frame/python.hpp"
+#include "frame/result.hpp"
+#include "frame/signature.hpp"
+
+namespace mosswick::frame {
+
+// The default of a parameter whose text signature says "=None".
+struct NoneDefault {};
+inline constexpr NoneDefault none{};
+
+// Replaces a conversion TypeError by "argument '{name}': {text}", keeping its cause.
+void name_argument_error(std::string_view name);
+
+// ---- argument holders, chosen from the routine's parameter type ----
+
+// Value kinds: the converted value, handed to the routine by move.
+template <class T>
+struct Arg {
+    T value{};
+    bool load(PyObject* object) { return Convert<T>::from(object, value); }
+    template <class D>
+    void set_default(D d) {
+        if constexpr (std::is_same_v<D, NoneDefault>) {
+            value = T{};
+        } else {
+            value = static_cast<T>(d);
+        }
+    }
+    T&& get() { return std::move(value); }
+};
+
+// const T&: a shared borrow of an instance of T's class.
+template <class T>
+struct SharedArg {
+    Instance<T>* self = nullptr;
+    SharedArg() = default;
+    SharedArg(const SharedArg&) = delete;
+    ~SharedArg() {
+        if (self != nullptr) {
+            self->borrow.release_shared();
+        }
+    }
+    bool load(PyObject* object) {
+        if (!check_type(object)) {
+            return false;
+        }
+        if (!instance_of<T>(object)->borrow.try_shared()) {
+            return fail(PyExc_RuntimeError, "Already mutably borrowed");
+        }
+        self = instance_of<T>(object);
+        return true;
+    }
+    const T& get() { return self->value; }
+
+    static bool check_type(PyObject* object) {
+        PyTypeObject* type = PyClass<T>::type();
+        if (type == nullptr) {
+            return false;
+        }
+        return PyObject_TypeCheck(object, type) || cannot_convert(object, PyClass<T>::name);
+    }
+};
+
+// T&: an exclusive borrow of an instance of T's class.
+template <class T>
+struct ExclusiveArg {
+    Instance<T>* self = nullptr;
+    ExclusiveArg() = default;
+    ExclusiveArg(const ExclusiveArg&) = delete;
+    ~ExclusiveArg() {
+        if (self != nullptr) {
+            self->borrow.release_exclusive();
+        }
+    }
+    bool load(PyObject* object) {
+        if (!SharedArg<T>::check_type(object)) {
+            return false;
+        }
+        if (!instance_of<T>(object)->borrow.try_exclusive()) {
+            return fail(PyExc_RuntimeError, "Already borrowed");
+        }
+        self = instance_of<T>(object);
+        return true;
+    }
+    T& get() { return self->value; }
+};
+
+// Parameter types with a holder of their own (array views) specialise this.
+template <class P>
+struct ArgFor {
+    using type = Arg<std::remove_cvref_t<P>>;
+};
+template <Exposed T>
+struct ArgFor<const T&> {
+    using type = SharedArg<T>;
+};
+template <Exposed T>
+struct ArgFor<T&> {
+    using type = ExclusiveArg<T>;
+};
+
+// ---- routine signatures ----
+
+template <class... A>
+struct Types {};
+
+template <class F>
+struct Callable;
+template <class R, class... A>
+struct Callable<R (*)(A...)> {
+    using result = R;
+    using args = Types<A...>;
+};
+template <class R, class... A>
+struct Callable<R (*)(A...) noexcept> : Callable<R (*)(A...)> {};
+template <class R, class C, class... A>
+struct Callable<R (C::*)(A...)> {
+    using result = R;
+    using args = Types<C&, A...>;
+};
+template <class R, class C, class... A>
+struct Callable<R (C::*)(A...) noexcept> : Callable<R (C::*)(A...)> {};
+template <class R, class C, class... A>
+struct Callable<R (C::*)(A...) const> {
+    using result = R;
+    using args = Types<const C&, A...>;
+};
+template <class R, class C, class... A>
+struct Callable<R (C::*)(A...) const noexcept> : Callable<R (C::*)(A...) const> {};
+
+// Holders destroyed in reverse order of extraction, so borrows are released last-taken first.
+template <class... H>
+class Holders {
+public:
+    Holders() = default;
+    Holders(const Holders&) = delete;
+    ~Holders() { release(std::index_sequence_for<H...>{}); }
+    template <std::size_t I>
+    auto& at() {
+        return std::get<I>(items_);
+    }
+
+private:
+    template <std::size_t... I>
+    void release(std::index_sequence<I...>) {
+        (std::get<sizeof...(H) - 1 - I>(items_).reset(), ...);
+    }
+    std::tuple<std::optional<H>...> items_;
+};
+
+template <class Sig>
+Parameters parameters(const char* owner, std::string_view function = Sig::name) {
+    return Parameters{function, owner, std::span<const std::string_view>(Sig::names), Sig::required};
+}
+
+// Converts the bound arguments (self first for methods), runs F and builds its result.
+template <class Sig, auto F, Gil G, bool HasSelf, auto... Defaults>
+struct Invoke {
+    using C = Callable<decltype(F)>;
+    using R = typename C::result;
+    static_assert(sizeof...(Defaults) == Sig::arity - Sig::required, "one default per optional parameter");
+
+    static PyObject* run(PyObject* self, PyObject* const* slots) { return run(self, slots, typename C::args{}); }
+
+    template <class... A>
+    static PyObject* run(PyObject* self, PyObject* const* slots, Types<A...>) {
+        static_assert(sizeof...(A) == Sig::arity + (HasSelf ? 1 : 0), "signature and routine disagree");
+        Holders<typename ArgFor<A>::type...> args;
+        if (!load_all(args, self, slots, std::index_sequence_for<A...>{})) {
+            return nullptr;
+        }
+        return call(args, std::index_sequence_for<A...>{});
+    }
+
+    template <class H, std::size_t... I>
+    static bool load_all(H& args, PyObject* self, PyObject* const* slots, std::index_sequence<I...>) {
+        return (load<I>(args.template at<I>().emplace(), self, slots) && ...);
+    }
+
+    template <std::size_t I, class A>
+    static bool load(A& arg, PyObject* self, PyObject* const* slots) {
+        if constexpr (HasSelf && I == 0) {
+            return arg.load(self);
+        } else {
+            constexpr std::size_t p = I - (HasSelf ? 1 : 0);
+            if constexpr (p >= Sig::required) {
+                if (slots[p] == nullptr) {
+                    arg.set_default(std::get<p - Sig::required>(std::make_tuple(Defaults...)));
+                    return true;
+                }
+            }
+            if (!arg.load(slots[p])) {
+                name_argument_error(Sig::names[p]);
+                return false;
+            }
+            return true;
+        }
+    }
+
+    template <class H, std::size_t... I>
+    static PyObject* call(H& args, std::index_sequence<I...>) {
+        if constexpr (std::is_void_v<R>) {
+            run_with<G>([&] { std::invoke(F, args.template at<I>()->get()...); });
+            return Py_NewRef(Py_None);
+        } else {
+            return Result<R>::build(run_with<G>([&] { return std::invoke(F, args.template at<I>()->get()...); }));
+        }
+    }
+};
+
+template <class Sig>
+const char* docstring(const char* body) {
+    static const std::string doc = std::string(Sig::text) + "\n--\n\n" + body;
+    return doc.c_str();
+}
+
+// ---- table entries ----
+
+// A module-level function.
+template <Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
+PyMethodDef function(const char* body = "") {
+    using Sig = Signature<S>;
+    PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) =
+        [](PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept -> PyObject* {
+        return guarded(
+            [&]() -> PyObject* {
+                PyObject* slots[Sig::arity + 1];
+                if (!bind_vector(parameters<Sig>(nullptr), args, nargs, kwnames, slots)) {
+                    return nullptr;
+                }
+                return Invoke<Sig, F, G, false, Defaults...>::run(nullptr, slots);
+            },
+            nullptr);
+    };
+    return {Sig::c_name.data(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry)),
+            METH_FASTCALL | METH_KEYWORDS, docstring<Sig>(body)};
+}
+
+// The class of a method's receiver: the first parameter of its routine.
+template <class Args>
+struct Receiver;
+template <class A, class... Rest>
+struct Receiver<Types<A, Rest...>> {
+    using type = std::remove_cvref_t<A>;
+};
+template <auto F>
+using ReceiverOf = typename Receiver<typename Callable<decltype(F)>::args>::type;
+
+// A method; its routine takes the receiver first (const T& reads, T& changes it).
+template <Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
+PyMethodDef method() {
+    using Sig = Signature<S>;
+    using T = ReceiverOf<F>;
+    if constexpr (Sig::arity == 0) {
+        PyObject* (*entry)(PyObject*, PyObject*) = [](PyObject* self, PyObject*) noexcept -> PyObject* {
+            return guarded([&] { return Invoke<Sig, F, G, true>::run(self, nullptr); }, nullptr);
+        };
+        return {Sig::c_name.data(), entry, METH_NOARGS, docstring<Sig>("")};
+    } else {
+        PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) =
+            [](PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept -> PyObject* {
+            return guarded(
+                [&]() -> PyObject* {
+                    PyObject* slots[Sig::arity];
+                    if (!bind_vector(parameters<Sig>(PyClass<T>::name), args, nargs, kwnames, slots)) {
+                        return nullptr;
+                    }
+                    return Invoke<Sig, F, G, true, Defaults...>::run(self, slots);
+                },
+                nullptr);
+        };
+        return {Sig::c_name.data(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry)),
+                METH_FASTCALL | METH_KEYWORDS, docstring<Sig>("")};
+    }
+}
+
+// A class method of T's class; its routine does not see the class.
+template <class T, Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
+PyMethodDef class_method() {
+    using Sig = Signature<S>;
+    PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) =
+        [](PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept -> PyObject* {
+        return guarded(
+            [&]() -> PyObject* {
+                PyObject* slots[Sig::arity + 1];
+                if (!bind_vector(parameters<Sig>(PyClass<T>::name), args, nargs, kwnames, slots)) {
+                    return nullptr;
+                }
+                return Invoke<Sig, F, G, false, Defaults...>::run(nullptr, slots);
+            },
+            nullptr);
+    };
+    return {Sig::c_name.data(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry)),
+            METH_CLASS | METH_FASTCALL | METH_KEYWORDS, docstring<Sig>("")};
+}
+
+// The constructor slot: S is the class's parameter list, such as "(array)"; F returns the new value.
+template <Literal S, auto F>
+newfunc constructor() {
+    using Sig = Signature<S>;
+    using T = typename Callable<decltype(F)>::result;
+    return [](PyTypeObject*, PyObject* args, PyObject* kwargs) noexcept -> PyObject* {
+        return guarded(
+            [&]() -> PyObject* {
+                PyObject* slots[Sig::arity + 1];
+                if (!bind_tuple(parameters<Sig>(PyClass<T>::name, "__new__"), args, kwargs, slots)) {
+                    return nullptr;
+                }
+                return Invoke<Sig, F, Gil::hold, false>::run(nullptr, slots);
+            },
+            nullptr);
+    };
+}
+
+// Parameters of attribute getters and length: none besides the receiver.
+struct NoParameters {
+    static constexpr std::size_t arity = 0;
+    static constexpr std::size_t required = 0;
+    static constexpr std::array<std::string_view, 0> names{};
+};
+
+// A read-only attribute, computed from a shared borrow of the receiver.
+template <Literal Name, auto F>
+PyGetSetDef attribute() {
+    getter get = [](PyObject* self, void*) noexcept -> PyObject* {
+        return guarded([&] { return Invoke<NoParameters, F, Gil::hold, true>::run(self, nullptr); }, nullptr);
+    };
+    return {Name.text, get, nullptr, nullptr, nullptr};
+}
+
+// len() support.
+template <auto F>
+lenfunc length() {
+    using T = ReceiverOf<F>;
+    return [](PyObject* self) noexcept -> Py_ssize_t {
+        return guarded(
+            [&]() -> Py_ssize_t {
+                SharedArg<T> receiver;
+                if (!receiver.load(self)) {
+                    return -1;
+                }
+                return static_cast<Py_ssize_t>(std::invoke(F, receiver.get()));
+            },
+            Py_ssize_t{-1});
+    };
+}
+
+}  // namespace mosswick::frame

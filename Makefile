@@ -13,7 +13,8 @@ SOURCES := $(shell find src -type f) CMakeLists.txt pyproject.toml
 BUILT := $(VENV)/.mosswick-built
 PEERS := numpy scikit-learn rapidfuzz gmpy2 sympy matplotlib
 
-ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so)
+# libstdc++ is preloaded too, so the sanitizer finds the C++ runtime's __cxa_throw.
+ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so) $(shell $(CXX) -print-file-name=libstdc++.so)
 
 .PHONY: demo test bench sanitize clean
 
@@ -46,7 +47,7 @@ bench: $(BUILT) $(VENV)/.peers
 sanitize:
 	$(MAKE) test VENV=.venv-asan \
 		BUILD_FLAGS="-C cmake.define.MOSSWICK_SANITIZE=ON" \
-		TEST_ENV="LD_PRELOAD=$(ASAN_RUNTIME) ASAN_OPTIONS=detect_leaks=0 MOSSWICK_SANITIZED=1"
+		TEST_ENV="LD_PRELOAD='$(ASAN_RUNTIME)' ASAN_OPTIONS=detect_leaks=0 MOSSWICK_SANITIZED=1"
 
 clean:
 	rm -rf build .venv .venv-*

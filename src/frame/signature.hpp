@@ -22,30 +22,45 @@ struct Literal {
 
 namespace detail {
 
+// Plain loops rather than std::string_view::find, which sanitizer builds cannot
+// evaluate at compile time on a template argument.
+constexpr std::size_t find(std::string_view s, char c, std::size_t from = 0) {
+    for (std::size_t i = from; i < s.size(); ++i) {
+        if (s[i] == c) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 constexpr std::string_view trim(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') {
-        s.remove_prefix(1);
+    std::size_t begin = 0;
+    std::size_t end = s.size();
+    while (begin < end && s[begin] == ' ') {
+        ++begin;
     }
-    while (!s.empty() && s.back() == ' ') {
-        s.remove_suffix(1);
+    while (end > begin && s[end - 1] == ' ') {
+        --end;
     }
-    return s;
+    return s.substr(begin, end - begin);
 }
 
 // Calls f(name, has_default) for each parameter; "$self" and "$cls" are skipped.
 template <class F>
 constexpr void for_each_parameter(std::string_view signature, F&& f) {
-    const auto open = signature.find('(');
-    const auto close = signature.rfind(')');
-    std::string_view list = signature.substr(open + 1, close - open - 1);
-    while (!list.empty()) {
-        const auto comma = list.find(',');
-        const std::string_view item = trim(list.substr(0, comma));
-        list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
-        if (item.starts_with('$')) {
+    const std::size_t open = find(signature, '(');
+    std::size_t start = open + 1;
+    while (start < signature.size()) {
+        std::size_t stop = find(signature, ',', start);
+        if (stop == std::string_view::npos) {
+            stop = find(signature, ')', start);
+        }
+        const std::string_view item = trim(signature.substr(start, stop - start));
+        start = stop + 1;
+        if (item.empty() || item[0] == '$') {
             continue;
         }
-        const auto equals = item.find('=');
+        const std::size_t equals = find(item, '=');
         f(trim(item.substr(0, equals)), equals != std::string_view::npos);
     }
 }
@@ -55,7 +70,7 @@ constexpr void for_each_parameter(std::string_view signature, F&& f) {
 template <Literal Text>
 struct Signature {
     static constexpr std::string_view text = Text.view();
-    static constexpr std::string_view name = text.substr(0, text.find('('));
+    static constexpr std::string_view name = text.substr(0, detail::find(text, '('));
 
     static constexpr std::size_t arity = [] {
         std::size_t n = 0;

@@ -1,0 +1,167 @@
+import math
+import random
+
+import pytest
+
+import mosswick
+from conftest import raises_memory_error
+
+I64_MIN, I64_MAX, U64_MAX = -(2**63), 2**63 - 1, 2**64 - 1
+
+
+def reference_is_prime(n):
+    if n < 2:
+        return False
+    for p in (2, 3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 37):
+        if n % p == 0:
+            return n == p
+    d, s = n - 1, 0
+    while d % 2 == 0:
+        d, s = d // 2, s + 1
+    for w in (2, 3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 37):
+        x = pow(w, d, n)
+        if x in (1, n - 1):
+            continue
+        for _ in range(s - 1):
+            x = x * x % n
+            if x == n - 1:
+                break
+        else:
+            return False
+    return True
+
+
+def reference_sieve(limit):
+    if limit < 2:
+        return []
+    flags = bytearray([1]) * (limit + 1)
+    flags[0] = flags[1] = 0
+    for i in range(2, math.isqrt(limit) + 1):
+        if flags[i]:
+            flags[i * i :: i] = bytes(len(range(i * i, limit + 1, i)))
+    return [i for i, f in enumerate(flags) if f]
+
+
+@pytest.fixture(scope="module")
+def rng():
+    return random.Random(20261206)
+
+
+class TestGcdLcm:
+    @pytest.mark.parametrize(
+        "a, b, g, l",
+        [(0, 0, 0, 0), (-12, 18, 6, 36), (12, -18, 6, 36), (7, 0, 7, 0), (0, -7, 7, 0), (4, 6, 2, 12),
+         (-4, 6, 2, 12), (4, -6, 2, 12), (5, 0, 5, 0), (I64_MAX, I64_MAX, I64_MAX, I64_MAX)],
+    )
+    def test_examples(self, a, b, g, l):
+        assert mosswick.gcd(a, b) == g
+        assert mosswick.lcm(a, b) == l
+
+    def test_against_math(self, rng):
+        for _ in range(2000):
+            bits = rng.choice([8, 32, 63])
+            a = rng.randint(-(2**bits) + 1, 2**bits - 1)
+            b = rng.randint(-(2**bits) + 1, 2**bits - 1)
+            assert mosswick.gcd(a, b) == math.gcd(a, b)
+            assert mosswick.lcm(a, b) == math.lcm(a, b)
+
+    def test_results_beyond_the_signed_range_are_exact(self):
+        assert mosswick.gcd(I64_MIN, 0) == 2**63
+        assert mosswick.gcd(0, I64_MIN) == 2**63
+        assert mosswick.gcd(I64_MIN, I64_MIN) == 2**63
+        assert mosswick.gcd(I64_MIN, 6) == 2
+        assert mosswick.lcm(I64_MIN, 3) == 3 * 2**63
+        assert mosswick.lcm(I64_MAX, I64_MAX - 1) == math.lcm(I64_MAX, I64_MAX - 1)
+        assert mosswick.lcm(I64_MIN, I64_MIN) == 2**63
+
+    def test_out_of_range_arguments(self):
+        with pytest.raises(OverflowError) as info:
+            mosswick.gcd(2**63, 1)
+        assert not str(info.value).startswith("argument")
+        with pytest.raises(TypeError, match="^argument 'b': "):
+            mosswick.lcm(1, 2.0)
+
+
+class TestModPow:
+    @pytest.mark.parametrize(
+        "base, exp, modulus, expected",
+        [(0, 0, 1, 0), (0, 0, 7, 1), (2, 10, 1000, 24), (5, 0, 1, 0), (U64_MAX, U64_MAX, 1, 0),
+         (3, 0, 2, 1), (0, 5, 9, 0)],
+    )
+    def test_examples(self, base, exp, modulus, expected):
+        assert mosswick.mod_pow(base, exp, modulus) == expected
+
+    @pytest.mark.parametrize("modulus", [U64_MAX, U64_MAX - 1, 2**63, 2**63 + 1, 18446744073709551557, 2, 10**9 + 7])
+    def test_against_pow(self, rng, modulus):
+        for _ in range(200):
+            base, exp = rng.randrange(2**64), rng.randrange(2**64)
+            assert mosswick.mod_pow(base, exp, modulus) == pow(base, exp, modulus)
+
+    def test_zero_modulus_is_an_internal_failure(self):
+        for base, exp in [(5, 3), (0, 0)]:
+            with pytest.raises(BaseException) as info:
+                mosswick.mod_pow(base, exp, 0)
+            assert str(info.value) == "attempt to calculate the remainder with a divisor of zero"
+            assert not isinstance(info.value, Exception)
+
+    def test_keywords(self):
+        assert mosswick.mod_pow(base=2, exp=10, modulus=1000) == 24
+        assert mosswick.mod_pow(2, modulus=1000, exp=10) == 24
+
+
+class TestIsPrime:
+    @pytest.mark.parametrize(
+        "n, expected",
+        [(0, False), (1, False), (2, True), (37, True), (41, True), (561, False), (1373653, False),
+         (3215031751, False), (18446744073709551557, True), (U64_MAX, False), (2**61 - 1, True),
+         (3825123056546413051, False), (318665857834031151167461, None)],
+    )
+    def test_examples(self, n, expected):
+        if n > U64_MAX:
+            with pytest.raises(OverflowError):
+                mosswick.is_prime(n)
+        else:
+            assert mosswick.is_prime(n) is expected
+
+    def test_against_reference(self, rng):
+        numbers = list(range(2000)) + [rng.randrange(2**64) | 1 for _ in range(3000)]
+        numbers += [p * q for p, q in zip(reference_sieve(3000)[-200:], reference_sieve(5000)[-200:])]
+        for n in numbers:
+            assert mosswick.is_prime(n) is reference_is_prime(n), n
+
+    def test_negative_is_refused_by_conversion(self):
+        with pytest.raises(OverflowError):
+            mosswick.is_prime(-1)
+
+
+class TestSieve:
+    @pytest.mark.parametrize("limit, expected", [(0, []), (1, []), (2, [2]), (3, [2, 3]), (10, [2, 3, 5, 7])])
+    def test_examples(self, limit, expected):
+        assert mosswick.sieve(limit) == expected
+
+    def test_limit_is_inclusive(self):
+        assert mosswick.sieve(11)[-1] == 11
+
+    # Around the segment length (32768 odd numbers, so 65536 integers) and squares of primes.
+    @pytest.mark.parametrize("limit", [65535, 65536, 65537, 131071, 131073, 196608 + 11, 49, 121, 10**6 + 3])
+    def test_against_reference(self, limit):
+        assert mosswick.sieve(limit) == reference_sieve(limit)
+
+    @raises_memory_error
+    def test_unallocatable_limit_raises_memory_error(self):
+        with pytest.raises(MemoryError):
+            mosswick.sieve(U64_MAX)
+
+
+class TestFibonacci:
+    def test_every_exact_value(self):
+        f, g = 0, 1
+        for n in range(94):
+            assert mosswick.fibonacci(n) == f
+            f, g = g, f + g
+        assert mosswick.fibonacci(93) == 12200160415121876738
+
+    @pytest.mark.parametrize("n", [94, 1000, U64_MAX])
+    def test_results_beyond_64_bits_raise(self, n):
+        with pytest.raises(OverflowError, match="fibonacci"):
+            mosswick.fibonacci(n)

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,111 +14,19 @@
 #include <type_traits>
 #include <utility>
 
+#include "frame/arg.hpp"
 #include "frame/bind.hpp"
-#include "frame/convert.hpp"
 #include "frame/failure.hpp"
 #include "frame/gil.hpp"
-#include "frame/instance.hpp"
+#include "frame/ndarray.hpp"
 #include "frame/python.hpp"
 #include "frame/result.hpp"
 #include "frame/signature.hpp"
 
 namespace mosswick::frame {
 
-// The default of a parameter whose text signature says "=None".
-struct NoneDefault {};
-inline constexpr NoneDefault none{};
-
 // Replaces a conversion TypeError by "argument '{name}': {text}", keeping its cause.
 void name_argument_error(std::string_view name);
-
-// ---- argument holders, chosen from the routine's parameter type ----
-
-// Value kinds: the converted value, handed to the routine by move.
-template <class T>
-struct Arg {
-    T value{};
-    bool load(PyObject* object) { return Convert<T>::from(object, value); }
-    template <class D>
-    void set_default(D d) {
-        if constexpr (std::is_same_v<D, NoneDefault>) {
-            value = T{};
-        } else {
-            value = static_cast<T>(d);
-        }
-    }
-    T&& get() { return std::move(value); }
-};
-
-// const T&: a shared borrow of an instance of T's class.
-template <class T>
-struct SharedArg {
-    Instance<T>* self = nullptr;
-    SharedArg() = default;
-    SharedArg(const SharedArg&) = delete;
-    ~SharedArg() {
-        if (self != nullptr) {
-            self->borrow.release_shared();
-        }
-    }
-    bool load(PyObject* object) {
-        if (!check_type(object)) {
-            return false;
-        }
-        if (!instance_of<T>(object)->borrow.try_shared()) {
-            return fail(PyExc_RuntimeError, "Already mutably borrowed");
-        }
-        self = instance_of<T>(object);
-        return true;
-    }
-    const T& get() { return self->value; }
-
-    static bool check_type(PyObject* object) {
-        PyTypeObject* type = PyClass<T>::type();
-        if (type == nullptr) {
-            return false;
-        }
-        return PyObject_TypeCheck(object, type) || cannot_convert(object, PyClass<T>::name);
-    }
-};
-
-// T&: an exclusive borrow of an instance of T's class.
-template <class T>
-struct ExclusiveArg {
-    Instance<T>* self = nullptr;
-    ExclusiveArg() = default;
-    ExclusiveArg(const ExclusiveArg&) = delete;
-    ~ExclusiveArg() {
-        if (self != nullptr) {
-            self->borrow.release_exclusive();
-        }
-    }
-    bool load(PyObject* object) {
-        if (!SharedArg<T>::check_type(object)) {
-            return false;
-        }
-        if (!instance_of<T>(object)->borrow.try_exclusive()) {
-            return fail(PyExc_RuntimeError, "Already borrowed");
-        }
-        self = instance_of<T>(object);
-        return true;
-    }
-    T& get() { return self->value; }
-};
-
-// Parameter types with a holder of their own (array views) specialise this.
-template <class P>
-struct ArgFor {
-    using type = Arg<std::remove_cvref_t<P>>;
-};
-template <Exposed T>
-struct ArgFor<const T&> {
-    using type = SharedArg<T>;
-};
-template <Exposed T>
-struct ArgFor<T&> {
-    using type = ExclusiveArg<T>;
-};
 
 // ---- routine signatures ----
 
@@ -150,24 +57,24 @@ struct Callable<R (C::*)(A...) const> {
 template <class R, class C, class... A>
 struct Callable<R (C::*)(A...) const noexcept> : Callable<R (C::*)(A...) const> {};
 
-// Holders destroyed in reverse order of extraction, so borrows are released last-taken first.
+// The holders of one call, extracted first to last and destroyed last to first
+// (members go in reverse order of declaration), so borrows are released last-taken first.
 template <class... H>
-class Holders {
-public:
-    Holders() = default;
-    Holders(const Holders&) = delete;
-    ~Holders() { release(std::index_sequence_for<H...>{}); }
+struct Holders {};
+
+template <class H, class... Rest>
+struct Holders<H, Rest...> {
+    H head;
+    Holders<Rest...> tail;
+
     template <std::size_t I>
     auto& at() {
-        return std::get<I>(items_);
+        if constexpr (I == 0) {
+            return head;
+        } else {
+            return tail.template at<I - 1>();
+        }
     }
-
-private:
-    template <std::size_t... I>
-    void release(std::index_sequence<I...>) {
-        (std::get<sizeof...(H) - 1 - I>(items_).reset(), ...);
-    }
-    std::tuple<std::optional<H>...> items_;
 };
 
 template <class Sig>
@@ -195,8 +102,9 @@ struct Invoke {
     }
 
     template <class H, std::size_t... I>
-    static bool load_all(H& args, PyObject* self, PyObject* const* slots, std::index_sequence<I...>) {
-        return (load<I>(args.template at<I>().emplace(), self, slots) && ...);
+    static bool load_all(H& args, [[maybe_unused]] PyObject* self, [[maybe_unused]] PyObject* const* slots,
+                         std::index_sequence<I...>) {
+        return (load<I>(args.template at<I>(), self, slots) && ...);
     }
 
     template <std::size_t I, class A>
@@ -222,10 +130,10 @@ struct Invoke {
     template <class H, std::size_t... I>
     static PyObject* call(H& args, std::index_sequence<I...>) {
         if constexpr (std::is_void_v<R>) {
-            run_with<G>([&] { std::invoke(F, args.template at<I>()->get()...); });
+            run_with<G>([&] { std::invoke(F, args.template at<I>().get()...); });
             return Py_NewRef(Py_None);
         } else {
-            return Result<R>::build(run_with<G>([&] { return std::invoke(F, args.template at<I>()->get()...); }));
+            return Result<R>::build(run_with<G>([&] { return std::invoke(F, args.template at<I>().get()...); }));
         }
     }
 };

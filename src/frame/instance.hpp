@@ -5,9 +5,11 @@
 #include <atomic>
 #include <cstdint>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "frame/python.hpp"
+#include "frame/result.hpp"
 
 namespace mosswick::frame {
 
@@ -76,6 +78,12 @@ PyObject* new_instance(T&& value) {
     return object;
 }
 
+// A routine that returns a T gives Python a new instance of T's class.
+template <Exposed T>
+struct Result<T> {
+    static PyObject* build(T&& value) { return new_instance(std::move(value)); }
+};
+
 template <Exposed T>
 void destroy_instance(PyObject* object) {
     PyTypeObject* type = Py_TYPE(object);
@@ -87,12 +95,33 @@ void destroy_instance(PyObject* object) {
     Py_DECREF(type);
 }
 
-// Creates a heap type named after the class: not subclassable, no __dict__, no weak references.
+// Creates the heap type of T's class: named after the class, not subclassable, no
+// __dict__, no weak references. `methods` and `attributes` (null-terminated, may be
+// null) must outlive the type; `length` enables len() and truth testing.
 template <Exposed T>
-PyTypeObject* create_class(PyType_Slot* slots) {
-    PyType_Spec spec{PyClass<T>::name, static_cast<int>(sizeof(Instance<T>)), 0, Py_TPFLAGS_DEFAULT,
-                     slots};
-    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+PyTypeObject* create_class(const char* doc, newfunc construct, PyMethodDef* methods, PyGetSetDef* attributes,
+                           lenfunc length = nullptr) {
+    PyType_Slot slots[8];
+    int n = 0;
+    slots[n++] = {Py_tp_doc, const_cast<char*>(doc)};
+    slots[n++] = {Py_tp_new, reinterpret_cast<void*>(construct)};
+    slots[n++] = {Py_tp_dealloc, reinterpret_cast<void*>(&destroy_instance<T>)};
+    if (methods != nullptr) {
+        slots[n++] = {Py_tp_methods, methods};
+    }
+    if (attributes != nullptr) {
+        slots[n++] = {Py_tp_getset, attributes};
+    }
+    if (length != nullptr) {
+        slots[n++] = {Py_mp_length, reinterpret_cast<void*>(length)};
+    }
+    slots[n] = {0, nullptr};
+    // "mosswick.Name": __name__ stays the bare class name and __module__ is the module
+    // (a name without a module is deprecated by CPython and leaves __module__ unset).
+    static const std::string qualified = std::string("mosswick.") + PyClass<T>::name;
+    PyType_Spec spec{qualified.c_str(), static_cast<int>(sizeof(Instance<T>)), 0, Py_TPFLAGS_DEFAULT, slots};
+    PyObject* type = PyType_FromSpec(&spec);
+    return reinterpret_cast<PyTypeObject*>(type);
 }
 
 }  // namespace mosswick::frame

@@ -1,0 +1,258 @@
+// The registry lives behind a versioned capsule on NumPy's multiarray module, so
+// every extension module that uses the same name and record layout shares it.
+#include "frame/borrows.hpp"
+
+#include <cstdint>
+#include <cstdlib>
+#include <numeric>
+#include <string>
+#include <unordered_map>
+
+#include "frame/convert.hpp"
+#include "frame/errors.hpp"
+#include "frame/numpy_api.hpp"
+
+namespace mosswick::frame::numpy {
+
+namespace {
+
+constexpr const char* kRegistryName = "_mosswick_borrow_registry";
+
+// The half-open address range an array's elements occupy, its data pointer and
+// the greatest common divisor of its byte strides.
+struct Key {
+    std::uintptr_t start;
+    std::uintptr_t end;
+    std::uintptr_t data;
+    std::intptr_t divisor;
+
+    bool operator==(const Key&) const = default;
+
+    bool conflicts(const Key& other) const {
+        if (*this == other) {
+            return true;
+        }
+        if (!(start < other.end && other.start < end)) {
+            return false;
+        }
+        const std::intptr_t divisor_both = std::gcd(divisor, other.divisor);
+        if (divisor_both == 0) {
+            return true;  // two broadcast views that overlap: assume they collide
+        }
+        const auto difference = static_cast<std::intptr_t>(data - other.data);
+        return difference % divisor_both == 0;
+    }
+};
+
+struct KeyHash {
+    std::size_t operator()(const Key& k) const {
+        std::size_t h = k.start;
+        for (const std::uintptr_t v : {k.end, k.data, static_cast<std::uintptr_t>(k.divisor)}) {
+            h = h * 0x9E3779B97F4A7C15ull + v;
+        }
+        return h;
+    }
+};
+
+// Base address -> registration key -> count (positive: readers; -1: one writer).
+using Registry = std::unordered_map<PyObject*, std::unordered_map<Key, long, KeyHash>>;
+
+// The shared record, version 1.
+struct Shared {
+    std::uint64_t version;
+    void* registry;
+    int (*acquire)(void*, PyObject*);
+    int (*acquire_mut)(void*, PyObject*);
+    void (*release)(void*, PyObject*);
+    void (*release_mut)(void*, PyObject*);
+};
+
+PyObject* base_address(PyObject* array) {
+    PyTypeObject* array_type = api().array_type;
+    for (;;) {
+        PyObject* base = fields(array)->base;
+        if (base == nullptr) {
+            return array;
+        }
+        if (!PyObject_TypeCheck(base, array_type)) {
+            return base;
+        }
+        array = base;
+    }
+}
+
+Key key_of(PyObject* array) {
+    const ArrayFields* f = fields(array);
+    const auto data = reinterpret_cast<std::uintptr_t>(f->data);
+    Key key{data, data, data, f->nd == 0 ? 1 : 0};
+    bool empty = false;
+    std::intptr_t low = 0;
+    std::intptr_t high = 0;
+    for (int k = 0; k < f->nd; ++k) {
+        empty = empty || f->dimensions[k] == 0;
+        const std::intptr_t term = (f->dimensions[k] - 1) * f->strides[k];
+        (term < 0 ? low : high) += term;
+        key.divisor = std::gcd(key.divisor, static_cast<std::intptr_t>(std::abs(f->strides[k])));
+    }
+    if (!empty && f->nd > 0) {
+        key.start = data + static_cast<std::uintptr_t>(low);
+        key.end = data + static_cast<std::uintptr_t>(high) + static_cast<std::uintptr_t>(item_size(array));
+    }
+    return key;
+}
+
+int acquire_shared(void* state, PyObject* array) {
+    auto& keys = (*static_cast<Registry*>(state))[base_address(array)];
+    const Key key = key_of(array);
+    if (const auto found = keys.find(key); found != keys.end()) {
+        if (found->second < 0) {
+            return -1;
+        }
+        ++found->second;
+        return 0;
+    }
+    for (const auto& [other, count] : keys) {
+        if (count < 0 && key.conflicts(other)) {
+            return -1;
+        }
+    }
+    keys.emplace(key, 1);
+    return 0;
+}
+
+int acquire_exclusive(void* state, PyObject* array) {
+    if ((fields(array)->flags & kWriteable) == 0) {
+        return -2;
+    }
+    auto& keys = (*static_cast<Registry*>(state))[base_address(array)];
+    const Key key = key_of(array);
+    for (const auto& [other, count] : keys) {
+        if (count != 0 && key.conflicts(other)) {
+            return -1;
+        }
+    }
+    keys.emplace(key, -1);
+    return 0;
+}
+
+void release_key(void* state, PyObject* array, bool exclusive) {
+    auto& registry = *static_cast<Registry*>(state);
+    const auto base = registry.find(base_address(array));
+    if (base == registry.end()) {
+        return;
+    }
+    auto& keys = base->second;
+    if (const auto found = keys.find(key_of(array)); found != keys.end()) {
+        if (exclusive || --found->second == 0) {
+            keys.erase(found);
+        }
+    }
+    if (keys.empty()) {
+        registry.erase(base);
+    }
+}
+
+void release_shared(void* state, PyObject* array) {
+    release_key(state, array, false);
+}
+void release_exclusive(void* state, PyObject* array) {
+    release_key(state, array, true);
+}
+
+void destroy_shared(PyObject* capsule) {
+    auto* shared = static_cast<Shared*>(PyCapsule_GetPointer(capsule, kRegistryName));
+    delete static_cast<Registry*>(shared->registry);
+    delete shared;
+}
+
+std::string pending_error_text() {
+    std::string text;
+    PyObject* error = PyErr_GetRaisedException();
+    if (PyObject* s = error != nullptr ? PyObject_Str(error) : nullptr) {
+        if (const char* utf8 = PyUnicode_AsUTF8AndSize(s, nullptr)) {
+            text = utf8;
+        }
+        Py_DECREF(s);
+    }
+    PyErr_Clear();
+    Py_XDECREF(error);
+    return text;
+}
+
+[[noreturn]] void setup_failed(const std::string& reason) {
+    throw InternalFailure("Interal borrow checking API error: " + reason);
+}
+
+// The shared record: found on NumPy's multiarray module, or created and published there.
+const Shared& shared() {
+    static const Shared* found = nullptr;  // guarded by the interpreter lock
+    if (found != nullptr) {
+        return *found;
+    }
+    PyObject* module = api().multiarray;
+    PyObject* capsule = PyObject_GetAttrString(module, kRegistryName);
+    if (capsule == nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) {
+            setup_failed(pending_error_text());
+        }
+        PyErr_Clear();
+        auto* record = new Shared{1, new Registry(), acquire_shared, acquire_exclusive, release_shared,
+                                  release_exclusive};
+        capsule = PyCapsule_New(record, kRegistryName, destroy_shared);
+        if (capsule == nullptr) {
+            delete static_cast<Registry*>(record->registry);
+            delete record;
+            setup_failed(pending_error_text());
+        }
+        if (PyObject_SetAttrString(module, kRegistryName, capsule) < 0) {
+            Py_DECREF(capsule);
+            setup_failed(pending_error_text());
+        }
+    }
+    // The module keeps the capsule alive for the rest of the process; so does this reference.
+    if (!PyCapsule_CheckExact(capsule)) {
+        std::string reason = "'";
+        reason += type_name(capsule);
+        reason += "' object cannot be converted to 'PyCapsule'";
+        Py_DECREF(capsule);
+        setup_failed(reason);
+    }
+    const auto* record = static_cast<const Shared*>(PyCapsule_GetPointer(capsule, kRegistryName));
+    if (record == nullptr) {
+        setup_failed(pending_error_text());
+    }
+    if (record->version < 1) {
+        setup_failed("version " + std::to_string(record->version) +
+                     " of the borrow checking interface is not supported by mosswick");
+    }
+    found = record;
+    return *found;
+}
+
+}  // namespace
+
+void acquire(PyObject* array, Access access) {
+    const Shared& s = shared();
+    const int code = access == Access::read ? s.acquire(s.registry, array) : s.acquire_mut(s.registry, array);
+    switch (code) {
+        case 0:
+            return;
+        case -1:
+            throw InternalFailure("AlreadyBorrowed");
+        case -2:
+            throw InternalFailure("NotWriteable");
+        default:
+            throw InternalFailure("Unexpected return code " + std::to_string(code) + " from borrow checking API");
+    }
+}
+
+void release(PyObject* array, Access access) {
+    const Shared& s = shared();
+    if (access == Access::read) {
+        s.release(s.registry, array);
+    } else {
+        s.release_mut(s.registry, array);
+    }
+}
+
+}  // namespace mosswick::frame::numpy

@@ -1,0 +1,71 @@
+// NumPy arrays across the boundary: views of array arguments, entered in the
+// borrow registry for the length of the call, and new arrays built from buffers.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "frame/arg.hpp"
+#include "frame/borrows.hpp"
+#include "frame/ndview.hpp"
+#include "frame/numpy_api.hpp"
+#include "frame/python.hpp"
+#include "frame/result.hpp"
+
+namespace mosswick::frame {
+
+// Checks kind, rank and dtype of an array argument and enters it in the registry.
+// Returns the array's rank, or -1 with a TypeError set.
+int check_array(PyObject* object, int type_number, std::size_t rank, numpy::Access access);
+
+template <class T, std::size_t D>
+struct Arg<ArrayView<T, D>> {
+    using Element = std::remove_const_t<T>;
+    static_assert(std::is_same_v<Element, double> || std::is_same_v<Element, std::int64_t>);
+    static constexpr numpy::Access kAccess = std::is_const_v<T> ? numpy::Access::read : numpy::Access::write;
+
+    PyObject* array = nullptr;  // registered and referenced while set
+    ArrayView<T, D> view;
+
+    Arg() = default;
+    Arg(const Arg&) = delete;
+    ~Arg() {
+        if (array != nullptr) {
+            numpy::release(array, kAccess);
+            Py_DECREF(array);
+        }
+    }
+
+    bool load(PyObject* object) {
+        const int rank =
+            check_array(object, std::is_same_v<Element, double> ? numpy::kFloat64 : numpy::kInt64, D, kAccess);
+        if (rank < 0) {
+            return false;
+        }
+        array = Py_NewRef(object);
+        const numpy::ArrayFields* f = numpy::fields(object);
+        std::array<std::size_t, ArrayView<T, D>::kCapacity> extents{};
+        std::array<std::ptrdiff_t, ArrayView<T, D>::kCapacity> strides{};
+        for (int k = 0; k < rank; ++k) {
+            extents[k] = static_cast<std::size_t>(f->dimensions[k]);
+            strides[k] = f->dimensions[k] > 1 ? f->strides[k] / static_cast<Py_ssize_t>(sizeof(T)) : 0;
+        }
+        view = ArrayView<T, D>(reinterpret_cast<T*>(f->data), static_cast<std::size_t>(rank), extents.data(),
+                               strides.data());
+        return true;
+    }
+
+    ArrayView<T, D> get() { return view; }
+};
+
+// Builds a new C-contiguous float64 array that owns `values`.
+PyObject* new_array(AlignedBuffer<double>&& values, const std::size_t* shape, std::size_t rank);
+
+template <std::size_t D>
+struct Result<NewArray<D>> {
+    static PyObject* build(NewArray<D>&& array) { return new_array(std::move(array.values), array.shape.data(), D); }
+};
+
+}  // namespace mosswick::frame

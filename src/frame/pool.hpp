@@ -1,0 +1,96 @@
+// The process-wide worker pool and the parallel loops kernels use. Kernels see
+// index ranges only: never a thread, a queue or a latch. Every call blocks until
+// all of its pieces have ended; an exception in any piece is rethrown to the
+// caller afterwards (std::bad_alloc as it is, anything else as InternalFailure).
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace mosswick::pool {
+
+// Loops over at least this many elements (or rows) go to the pool; smaller ones
+// stay on the calling thread and never start it.
+inline constexpr std::size_t kParallelThreshold = 10'000;
+
+inline bool parallel(std::size_t n) {
+    return n >= kParallelThreshold;
+}
+
+// The number of workers W; starts the pool if it is not running yet.
+std::size_t worker_count();
+
+// A borrowed callable taking a piece index.
+class PieceTask {
+public:
+    template <class F>
+        requires(!std::is_same_v<F, PieceTask>)
+    explicit PieceTask(F& f)
+        : object_(&f), call_([](void* object, std::size_t piece) { (*static_cast<F*>(object))(piece); }) {}
+    void operator()(std::size_t piece) const { call_(object_, piece); }
+
+private:
+    void* object_;
+    void (*call_)(void*, std::size_t);
+};
+
+// Runs task(p) for every p in [0, pieces) on the workers and waits for all of them.
+void run(std::size_t pieces, PieceTask task);
+
+// How many pieces a loop over n items is cut into: enough for the workers to balance.
+std::size_t pieces_for(std::size_t n);
+
+// body(begin, end) over disjoint consecutive ranges that cover [0, n).
+template <class Body>
+void for_range(std::size_t n, Body&& body) {
+    const std::size_t pieces = pieces_for(n);
+    auto piece = [&](std::size_t p) { body(n * p / pieces, n * (p + 1) / pieces); };
+    run(pieces, PieceTask(piece));
+}
+
+// body(first_chunk, end_chunk) over whole chunks of `chunk` elements of an n-element
+// array (the last chunk may be shorter); a chunk is never divided between pieces.
+template <class Body>
+void for_chunks(std::size_t n, std::size_t chunk, Body&& body) {
+    const std::size_t chunks = chunk == 0 ? 0 : (n + chunk - 1) / chunk;
+    for_range(chunks, std::forward<Body>(body));
+}
+
+// out[i] = f(i) for every index; each piece writes only its own positions.
+template <class T, class F>
+void map_into(std::span<T> out, F&& f) {
+    for_range(out.size(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            out[i] = f(i);
+        }
+    });
+}
+
+// The sum of term(i) over [0, n): each piece adds its terms left to right from -0.0,
+// and the partial sums are combined pairwise, left + right.
+template <class Term>
+double sum(std::size_t n, Term&& term) {
+    const std::size_t pieces = pieces_for(n);
+    std::vector<double> partial(pieces);
+    auto piece = [&](std::size_t p) {
+        double s = -0.0;
+        for (std::size_t i = n * p / pieces; i < n * (p + 1) / pieces; ++i) {
+            s += term(i);
+        }
+        partial[p] = s;
+    };
+    run(pieces, PieceTask(piece));
+    auto combine = [&](auto& self, std::size_t lo, std::size_t hi) -> double {
+        if (hi - lo == 1) {
+            return partial[lo];
+        }
+        const std::size_t mid = lo + (hi - lo) / 2;
+        return self(self, lo, mid) + self(self, mid, hi);
+    };
+    return pieces == 0 ? -0.0 : combine(combine, 0, pieces);
+}
+
+}  // namespace mosswick::pool

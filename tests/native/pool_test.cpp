@@ -1,0 +1,143 @@
+// Checks of the worker pool that Python cannot reach: nested operations, failing
+// pieces, many submitting threads, and a forked child. Built and run by test_pool.py.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "frame/errors.hpp"
+#include "frame/pool.hpp"
+
+using namespace mosswick;
+
+#define CHECK(condition)                                                                   \
+    do {                                                                                   \
+        if (!(condition)) {                                                                \
+            std::fprintf(stderr, "line %d: check failed: %s\n", __LINE__, #condition);     \
+            std::exit(1);                                                                  \
+        }                                                                                  \
+    } while (0)
+
+// Every index is visited exactly once, whatever the size.
+void each_index_once() {
+    for (std::size_t n : {0, 1, 2, 3, 7, 100, 10'007, 1'000'003}) {
+        std::vector<std::atomic<int>> hits(n);
+        pool::for_range(n, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                hits[i].fetch_add(1);
+            }
+        });
+        for (auto& h : hits) {
+            CHECK(h.load() == 1);
+        }
+    }
+}
+
+void collects_in_index_order_and_chunks_stay_whole() {
+    std::vector<std::size_t> out(123'457);
+    pool::map_into(std::span<std::size_t>(out), [](std::size_t i) { return 3 * i; });
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        CHECK(out[i] == 3 * i);
+    }
+    const std::size_t n = 1'000;
+    const std::size_t chunk = 7;
+    std::vector<std::atomic<int>> chunks((n + chunk - 1) / chunk);
+    pool::for_chunks(n, chunk, [&](std::size_t first, std::size_t end) {
+        for (std::size_t c = first; c < end; ++c) {
+            chunks[c].fetch_add(1);
+        }
+    });
+    for (auto& c : chunks) {
+        CHECK(c.load() == 1);
+    }
+    CHECK(pool::sum(100'001, [](std::size_t i) { return static_cast<double>(i); }) == 5'000'050'000.0);
+    CHECK(pool::sum(0, [](std::size_t) { return 1.0; }) == 0.0);
+}
+
+// Pieces that start parallel operations of their own, three levels deep.
+void nested_operations_finish() {
+    std::atomic<long> total{0};
+    pool::for_range(16, [&](std::size_t b1, std::size_t e1) {
+        for (std::size_t i = b1; i < e1; ++i) {
+            pool::for_range(64, [&](std::size_t b2, std::size_t e2) {
+                for (std::size_t j = b2; j < e2; ++j) {
+                    total.fetch_add(static_cast<long>(pool::sum(100, [](std::size_t) { return 1.0; })));
+                }
+            });
+        }
+    });
+    CHECK(total.load() == 16 * 64 * 100);
+}
+
+void failures_arrive_after_every_piece() {
+    std::atomic<int> finished{0};
+    std::string message;
+    try {
+        pool::for_range(1'000, [&](std::size_t begin, std::size_t end) {
+            if (begin == 0) {
+                throw ValueError("piece failed");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            finished.fetch_add(static_cast<int>(end - begin));
+        });
+    } catch (const InternalFailure& e) {
+        message = e.what();
+    }
+    CHECK(message == "piece failed");
+    CHECK(finished.load() == 1'000 - static_cast<int>(1'000 / pool::pieces_for(1'000)));
+    bool out_of_memory = false;
+    try {
+        pool::for_range(10, [](std::size_t, std::size_t) { throw std::bad_alloc(); });
+    } catch (const std::bad_alloc&) {
+        out_of_memory = true;
+    }
+    CHECK(out_of_memory);
+}
+
+void many_submitting_threads() {
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 200; ++round) {
+                const std::size_t n = 1'000 + static_cast<std::size_t>(t * 37 + round);
+                const double s = pool::sum(n, [](std::size_t i) { return static_cast<double>(i); });
+                wrong.fetch_add(s == static_cast<double>(n * (n - 1) / 2) ? 0 : 1);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    CHECK(wrong.load() == 0);
+}
+
+void forked_child_gets_a_working_pool() {
+    const pid_t child = fork();
+    CHECK(child >= 0);
+    if (child == 0) {
+        alarm(20);  // a hang ends the child with SIGALRM
+        const double s = pool::sum(50'000, [](std::size_t) { return 1.0; });
+        std::_Exit(s == 50'000.0 ? 0 : 3);
+    }
+    int status = 0;
+    CHECK(waitpid(child, &status, 0) == child);
+    CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+int main() {
+    each_index_once();
+    collects_in_index_order_and_chunks_stay_whole();
+    nested_operations_finish();
+    failures_arrive_after_every_piece();
+    many_submitting_threads();
+    forked_child_gets_a_working_pool();
+    std::printf("workers=%zu ok\n", pool::worker_count());
+    return 0;
+}

@@ -9,7 +9,7 @@ BUILD_FLAGS ?=
 TEST_ENV ?=
 
 PYTHON := $(VENV)/bin/python
-SOURCES := $(shell find src -type f) CMakeLists.txt pyproject.toml
+SOURCES := $(shell find src -type f) CMakeLists.txt pyproject.toml mosswick.pyi
 BUILT := $(VENV)/.mosswick-built
 PEERS := numpy scikit-learn rapidfuzz gmpy2 sympy matplotlib
 

@@ -58,12 +58,13 @@ public:
             if (index_ + 1 == end_) {
                 const std::uint32_t low = buffer_[index_++];
                 const std::uint32_t pair[2] = {low, next_u32()};
-                f(static_cast<const std::uint32_t*>(pair), std::size_t{1});
+                f(pair, std::size_t{1});
                 --count;
                 continue;
             }
             const std::size_t run = std::min(count, (end_ - index_) / 2);
-            f(static_cast<const std::uint32_t*>(buffer_.data() + index_), run);
+            const std::uint32_t* words = buffer_.data() + index_;
+            f(words, run);
             index_ += 2 * run;
             count -= run;
         }

@@ -1,6 +1,7 @@
-// The ziggurat of Marsaglia and Tsang with 256 layers in its symmetric form. Every
-// step is evaluated as written, in double precision, with the C library's exp, log
-// and sqrt, so a seeded stream gives the same values on every machine.
+// Uniform values for whole runs of words, and the normal draw: the ziggurat of
+// Marsaglia and Tsang with 256 layers in its symmetric form. Every step is evaluated
+// as written, in double precision, with the C library's exp, log and sqrt, so a
+// seeded stream gives the same values on every machine.
 #include "random/draws.hpp"
 
 #include <array>
@@ -26,8 +27,8 @@ void uniforms_from_run(const std::uint32_t* words, std::size_t count, double* ou
 namespace {
 
 constexpr std::size_t kLayers = 256;
-constexpr double kR = 3.6541528853610088;     // where the tail begins
-constexpr double kV = 0.00492867323399;       // the area of each layer
+constexpr double kR = 3.6541528853610088;        // where the tail begins
+constexpr double kV = 0.00492867323399;          // the area of each layer
 constexpr double kOpenOffset = 1.0 - 0x1.0p-53;  // turns [1, 2) into (0, 1)
 
 double phi(double t) {

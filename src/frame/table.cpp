@@ -5,6 +5,7 @@
 
 #include "classic/number_theory.hpp"
 #include "dl/activations.hpp"
+#include "dl/dropout.hpp"
 #include "frame/classes.hpp"
 #include "frame/function.hpp"
 #include "hashmap/hash_map.hpp"
@@ -46,6 +47,11 @@ PyMethodDef kFunctions[] = {
     function<"sigmoid_derivative(x)", dl::sigmoid_derivative, release>(),
     function<"tanh(x)", dl::tanh, release>(),
     function<"tanh_derivative(x)", dl::tanh_derivative, release>(),
+    function<"dropout(x, p, seed=None)", dl::dropout, release, none>(
+        "Inverted dropout: zeroes each element with probability `p` and scales\n"
+        "survivors by 1/(1-p), so no rescaling is needed at inference time.\n"
+        "Pass `seed` for reproducible masks (e.g. in tests), omit it for a fresh\n"
+        "random mask drawn from a thread-local RNG each call."),
 };
 
 HashMap new_hash_map() {

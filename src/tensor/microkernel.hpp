@@ -2,10 +2,10 @@
 // A kernel computes one tile of rows x cols elements of C from two packed panels
 // over an inner size k:
 //   a: k columns of `rows` values each (the tile's rows of A, column after column),
-//   b: k rows of `cols` values each (the tile's columns of B, row after row),
-// both 64-byte aligned. The tile is written at c with row stride c_row and unit
-// column stride; it is added to what c holds when `accumulate` is set, otherwise
-// stored without reading c.
+//   b: k rows of `cols` values each (the tile's columns of B, row after row); it
+//      starts on a 64-byte boundary whenever cols is a multiple of 8.
+// The tile is written at c with row stride c_row and unit column stride: added to
+// what c holds when `accumulate` is set, otherwise stored without reading c.
 #pragma once
 
 #include <cstddef>

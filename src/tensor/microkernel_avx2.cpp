@@ -12,6 +12,7 @@ constexpr std::size_t kRows = 6;
 constexpr std::size_t kVectors = 2;
 constexpr std::size_t kWidth = 4;  // doubles per vector
 constexpr std::size_t kCols = kVectors * kWidth;
+static_assert(kRows * kCols <= kMaxTile);
 
 void tile(std::size_t k, const double* a, const double* b, double* c, std::size_t c_row, bool accumulate) {
     __m256d acc[kRows][kVectors];

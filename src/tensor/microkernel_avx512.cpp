@@ -13,6 +13,7 @@ constexpr std::size_t kRows = 8;
 constexpr std::size_t kVectors = 3;
 constexpr std::size_t kWidth = 8;  // doubles per vector
 constexpr std::size_t kCols = kVectors * kWidth;
+static_assert(kRows * kCols <= kMaxTile);
 
 void tile(std::size_t k, const double* a, const double* b, double* c, std::size_t c_row, bool accumulate) {
     __m512d acc[kRows][kVectors];

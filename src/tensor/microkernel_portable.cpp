@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::size_t kRows = 4;
 constexpr std::size_t kCols = 4;
+static_assert(kRows * kCols <= kMaxTile);
 
 void tile(std::size_t k, const double* a, const double* b, double* c, std::size_t c_row, bool accumulate) {
     double acc[kRows][kCols] = {};

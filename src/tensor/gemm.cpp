@@ -26,6 +26,7 @@ constexpr std::size_t kL1Bytes = std::size_t{48} << 10;
 constexpr std::size_t kL2Bytes = std::size_t{2} << 20;
 constexpr std::size_t kL3BlockBytes = std::size_t{4} << 20;
 
+// Block sizes: the limits below, or for one product the even split under them.
 struct Blocking {
     std::size_t kc;  // inner size of one block: an A panel of rows x kc fills half of L1
     std::size_t nc;  // columns of the packed B block: kc x nc fills half of L2
@@ -40,9 +41,16 @@ std::size_t round_up(std::size_t value, std::size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
 }
 
+// The block size that cuts `extent` into as few blocks of at most `limit` (a multiple of
+// `granule`) as possible, all of about the same size, so that no thin last block is left.
+std::size_t even_block(std::size_t extent, std::size_t limit, std::size_t granule) {
+    const std::size_t blocks = (extent + limit - 1) / limit;
+    return round_up((extent + blocks - 1) / blocks, granule);  // at most limit
+}
+
 struct Engine {
     MicroKernel kernel;
-    Blocking blocks;
+    Blocking limits;
 };
 
 const Engine& engine() {
@@ -118,22 +126,24 @@ void gemm(std::size_t m, std::size_t k, std::size_t n, StridedMatrix a, StridedM
     const MicroKernel& kernel = e.kernel;
     const std::size_t mr = kernel.rows;
     const std::size_t nr = kernel.cols;
+    const Blocking blocks{even_block(k, e.limits.kc, 1), even_block(n, e.limits.nc, nr),
+                          even_block(m, e.limits.mc, mr)};
     thread_local Workspace workspace;
-    double* packed_a = Workspace::fit(workspace.a, round_up(std::min(e.blocks.mc, m), mr) * std::min(e.blocks.kc, k));
-    double* packed_b = Workspace::fit(workspace.b, round_up(std::min(e.blocks.nc, n), nr) * std::min(e.blocks.kc, k));
+    double* packed_a = Workspace::fit(workspace.a, blocks.mc * blocks.kc);
+    double* packed_b = Workspace::fit(workspace.b, blocks.nc * blocks.kc);
     alignas(64) double scratch[kMaxTile];
 
-    for (std::size_t ic = 0; ic < m; ic += e.blocks.mc) {
-        const std::size_t mb = std::min(e.blocks.mc, m - ic);
-        for (std::size_t pc = 0; pc < k; pc += e.blocks.kc) {
-            const std::size_t kb = std::min(e.blocks.kc, k - pc);
+    for (std::size_t ic = 0; ic < m; ic += blocks.mc) {
+        const std::size_t mb = std::min(blocks.mc, m - ic);
+        for (std::size_t pc = 0; pc < k; pc += blocks.kc) {
+            const std::size_t kb = std::min(blocks.kc, k - pc);
             const bool accumulate = pc > 0;
             for (std::size_t ir = 0; ir < mb; ir += mr) {
                 pack(a.data + (ic + ir) * a.row_stride + pc * a.col_stride, a.row_stride, a.col_stride,
                      std::min(mr, mb - ir), mr, kb, packed_a + ir * kb);
             }
-            for (std::size_t jc = 0; jc < n; jc += e.blocks.nc) {
-                const std::size_t nb = std::min(e.blocks.nc, n - jc);
+            for (std::size_t jc = 0; jc < n; jc += blocks.nc) {
+                const std::size_t nb = std::min(blocks.nc, n - jc);
                 for (std::size_t jr = 0; jr < nb; jr += nr) {
                     pack(b.data + pc * b.row_stride + (jc + jr) * b.col_stride, b.col_stride, b.row_stride,
                          std::min(nr, nb - jr), nr, kb, packed_b + jr * kb);

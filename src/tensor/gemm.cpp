@@ -11,7 +11,6 @@
 #include "tensor/gemm.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 #include "frame/buffer.hpp"
 #include "tensor/microkernel.hpp"
@@ -26,7 +25,7 @@ constexpr std::size_t kL1Bytes = std::size_t{48} << 10;
 constexpr std::size_t kL2Bytes = std::size_t{2} << 20;
 constexpr std::size_t kL3BlockBytes = std::size_t{4} << 20;
 
-// Block sizes: the limits below, or for one product the even split under them.
+// Block sizes: the kernel's limits, or for one product the even split under them.
 struct Blocking {
     std::size_t kc;  // inner size of one block: an A panel of rows x kc fills half of L1
     std::size_t nc;  // columns of the packed B block: kc x nc fills half of L2

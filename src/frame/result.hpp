@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/nested.hpp"
 #include "frame/python.hpp"
 
 namespace mosswick::frame {
@@ -80,6 +81,38 @@ struct Result<std::vector<T>> {
         }
         for (std::size_t i = 0; i < values.size(); ++i) {
             PyObject* item = Result<T>::build(std::move(values[i]));
+            if (item == nullptr) {
+                Py_DECREF(list);
+                return nullptr;
+            }
+            PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
+        }
+        return list;
+    }
+};
+
+// One list per extent, built inner-first from the row-major values; the value itself for no extents.
+template <class T>
+struct Result<NestedList<T>> {
+    static PyObject* build(NestedList<T>&& nested) {
+        std::size_t next = 0;
+        return level(nested, 0, next);
+    }
+
+    static PyObject* level(NestedList<T>& nested, std::size_t axis, std::size_t& next) {
+        if (axis == nested.shape.size()) {
+            return Result<T>::build(std::move(nested.values[next++]));
+        }
+        const std::size_t extent = nested.shape[axis];
+        if (extent > static_cast<std::size_t>(PY_SSIZE_T_MAX)) {
+            return PyErr_NoMemory();  // no list can be that long
+        }
+        PyObject* list = PyList_New(static_cast<Py_ssize_t>(extent));
+        if (list == nullptr) {
+            return nullptr;
+        }
+        for (std::size_t i = 0; i < extent; ++i) {
+            PyObject* item = level(nested, axis + 1, next);
             if (item == nullptr) {
                 Py_DECREF(list);
                 return nullptr;

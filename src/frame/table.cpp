@@ -9,10 +9,12 @@
 #include "frame/classes.hpp"
 #include "frame/function.hpp"
 #include "hashmap/hash_map.hpp"
+#include "tensor/tensor.hpp"
 
 namespace mosswick::frame {
 
 using hashmap::HashMap;
+using tensor::Tensor;
 
 namespace {
 
@@ -54,6 +56,28 @@ PyMethodDef kFunctions[] = {
         "random mask drawn from a thread-local RNG each call."),
 };
 
+// Member order: data, the methods, shape and strides, as the class presents them.
+PyMethodDef kTensorMethods[] = {
+    method<"sub($self, other)", tensor::sub, release>(),
+    method<"mul_elementwise($self, other)", tensor::mul_elementwise, release>(),
+    method<"mul_scalar($self, scalar)", tensor::mul_scalar, release>(),
+    method<"reshape($self, new_shape)", tensor::reshape>(),
+    method<"add($self, other)", tensor::add, release>(),
+    method<"matmul($self, other, transpose_a=False, transpose_b=False)", tensor::matmul, release, false, false>(),
+    method<"to_list($self)", tensor::to_list>(),
+    method<"add_bias_inplace($self, bias)", tensor::add_bias_inplace, release>(),
+    method<"relu_inplace($self)", tensor::relu_inplace, release>(),
+    method<"relu_derivative($self)", tensor::relu_derivative, release>(),
+    {},
+};
+
+PyGetSetDef kTensorAttributes[] = {
+    attribute<"data", tensor::data_of>(),
+    attribute<"shape", tensor::shape_of>(),
+    attribute<"strides", tensor::strides_of>(),
+    {},
+};
+
 HashMap new_hash_map() {
     return HashMap();
 }
@@ -70,10 +94,20 @@ PyMethodDef kHashMapMethods[] = {
 };
 
 const TypeFactory kClasses[] = {
+    &PyClass<Tensor>::type,
     &PyClass<HashMap>::type,
 };
 
 }  // namespace
+
+PyTypeObject* PyClass<Tensor>::type() {
+    static PyTypeObject* type = nullptr;  // guarded by the interpreter lock
+    if (type == nullptr) {
+        type = create_class<Tensor>("Tensor(array)\n--\n\n", constructor<"(array)", tensor::from_array>(),
+                                    kTensorMethods, kTensorAttributes);
+    }
+    return type;
+}
 
 PyTypeObject* PyClass<HashMap>::type() {
     static PyTypeObject* type = nullptr;  // guarded by the interpreter lock

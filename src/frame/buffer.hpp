@@ -3,8 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -13,8 +11,10 @@
 
 namespace mosswick {
 
-// Asks for transparent huge pages over large buffers, as NumPy does for its arrays.
-void advise_huge_pages(void* memory, std::size_t bytes);
+// Memory for buffers: at least `bytes`, aligned to 64 bytes, uninitialised; throws
+// std::bad_alloc. Large blocks are recycled between calls (see buffer.cpp).
+void* allocate_aligned(std::size_t bytes);
+void free_aligned(void* memory);
 
 template <class T>
 class AlignedBuffer {
@@ -40,38 +40,23 @@ public:
     std::span<T> span() { return {data(), size_}; }
     std::span<const T> span() const { return {data(), size_}; }
 
-    // Hands the memory to a new owner, which frees it with free_memory().
+    // Hands the memory to a new owner, which frees it with free_aligned().
     T* release() {
         size_ = 0;
         return data_.release();
     }
-    static void free_memory(void* memory) {
-        if (memory != nullptr) {
-            std::free(static_cast<void**>(memory)[-1]);
-        }
-    }
 
 private:
     struct Free {
-        void operator()(T* p) const { free_memory(p); }
+        void operator()(T* p) const { free_aligned(p); }
     };
 
-    // Over-allocates with malloc and aligns by hand, keeping malloc's own pointer just
-    // before the data: unlike aligned_alloc, glibc then reuses a freed large block
-    // instead of faulting in fresh pages for every new result.
     explicit AlignedBuffer(std::size_t n) : size_(n) {
         if (n > (std::size_t{1} << 60) / sizeof(T)) {
             throw std::bad_alloc();
         }
-        const std::size_t bytes = (n == 0 ? 1 : n) * sizeof(T);  // never empty: every result has an address
-        void* raw = std::malloc(bytes + kAlignment);
-        if (raw == nullptr) {
-            throw std::bad_alloc();
-        }
-        const auto aligned = (reinterpret_cast<std::uintptr_t>(raw) + kAlignment) & ~(kAlignment - 1);
-        reinterpret_cast<void**>(aligned)[-1] = raw;
-        data_.reset(reinterpret_cast<T*>(aligned));
-        advise_huge_pages(data_.get(), bytes);
+        // Never empty, so even a zero-length result has an address of its own.
+        data_.reset(static_cast<T*>(allocate_aligned((n == 0 ? 1 : n) * sizeof(T))));
     }
 
     std::unique_ptr<T[], Free> data_;

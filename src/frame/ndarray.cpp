@@ -39,7 +39,7 @@ bool whole_elements(const numpy::ArrayFields* f) {
 }
 
 void free_holder(PyObject* holder) {
-    AlignedBuffer<double>::free_memory(PyCapsule_GetPointer(holder, kHolderName));
+    free_aligned(PyCapsule_GetPointer(holder, kHolderName));
 }
 
 }  // namespace

@@ -298,7 +298,7 @@ std::size_t worker_count() {
 }
 
 std::size_t pieces_for(std::size_t n) {
-    return std::min(n, worker_count() * kPiecesPerWorker);
+    return n == 0 ? 0 : std::min(n, worker_count() * kPiecesPerWorker);
 }
 
 void run(std::size_t pieces, PieceTask task) {

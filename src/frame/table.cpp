@@ -65,6 +65,8 @@ PyMethodDef kTensorMethods[] = {
     method<"add($self, other)", tensor::add, release>(),
     method<"matmul($self, other, transpose_a=False, transpose_b=False)", tensor::matmul, release, false, false>(),
     method<"to_list($self)", tensor::to_list>(),
+    class_method<Tensor, "rand($cls, shape, seed=None)", tensor::rand, release, none>(),
+    class_method<Tensor, "randn($cls, shape, seed=None)", tensor::randn, release, none>(),
     method<"add_bias_inplace($self, bias)", tensor::add_bias_inplace, release>(),
     method<"relu_inplace($self)", tensor::relu_inplace, release>(),
     method<"relu_derivative($self)", tensor::relu_derivative, release>(),

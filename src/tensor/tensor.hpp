@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "frame/ndview.hpp"
@@ -63,6 +64,11 @@ Tensor mul_scalar(const Tensor& self, double scalar);
 Tensor relu_derivative(const Tensor& self);
 void relu_inplace(Tensor& self);
 void add_bias_inplace(Tensor& self, Vector bias);
+
+// Random tensors: uniform on [0, 1) and standard normal, from a seed's stream in index
+// order, or unseeded from the pool workers' own generators (lock released).
+Tensor rand(Shape shape, std::optional<std::uint64_t> seed);
+Tensor randn(Shape shape, std::optional<std::uint64_t> seed);
 
 // The matrix product of two rank-2 tensors, either read transposed (lock released).
 Tensor matmul(const Tensor& self, const Tensor& other, bool transpose_a, bool transpose_b);

@@ -55,12 +55,15 @@ double mae_loss(Vector predictions, Vector targets) {
 
 // term = t * ln(q) + (1 - t) * ln(1 - q). The clamped q keeps both logarithms finite
 // and negative, so for a target of exactly 0 or 1 one product is a zero that leaves
-// the other unchanged: one logarithm gives the same bits as both.
+// the other unchanged: one logarithm gives the same bits as both. Labels arrive in
+// no predictable order, so neither the test nor the argument branches on which one
+// t is: t * (1 - t) is zero exactly for t = 0 and t = 1, and (1 - t) + (2t - 1) * q
+// is exactly q for t = 1 and 1 - q for t = 0.
 double bce_loss(Vector predictions, Vector targets) {
     const double s = sum_of_terms(predictions, targets, [](double p, double t) {
         const double q = clamp_probability(p);
-        if (t == 1.0 || t == 0.0) {
-            return std::log(t == 1.0 ? q : 1.0 - q);
+        if (t * (1.0 - t) == 0.0) {
+            return std::log((1.0 - t) + ((t + t) - 1.0) * q);
         }
         return t * std::log(q) + (1.0 - t) * std::log(1.0 - q);
     });

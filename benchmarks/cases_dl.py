@@ -48,7 +48,7 @@ def numpy_mse_bce(state):
     q = np.clip(p, 1e-15, 0.999999999999999)
     terms = np.log(q)
     terms *= t
-    rest = np.log1p(-q)
+    rest = np.log(1.0 - q)
     rest *= 1.0 - t
     terms += rest
     return mse, -terms.mean()

@@ -159,3 +159,11 @@ class TestOneHot:
         with pytest.raises(ValueError, match="array is too big"):  # NumPy's own limit on the byte size
             mosswick.one_hot(np.zeros(0, dtype=np.int64), 2**62)
         assert mosswick.one_hot(np.zeros(0, dtype=np.int64), 2**59).shape == (0, 2**59)
+
+
+def test_registration_texts():
+    assert mosswick.softmax.__doc__.startswith("Row-wise softmax over a (batch, classes) matrix. Numerically stable \u2014\n")
+    assert mosswick.softmax_cross_entropy.__doc__.endswith("`targets` is class indices (like PyTorch), not one-hot vectors.")
+    assert mosswick.one_hot.__doc__ == "One-hot encode class indices into a (n, num_classes) float matrix."
+    assert mosswick.mse_loss.__doc__ is None and mosswick.sgd_momentum_step.__doc__ is None
+    assert mosswick.adam_step.__text_signature__ == "(params, grads, m, v, lr=0.001, beta1=0.9, beta2=0.999, eps=1e-8, t=1)"

@@ -16,14 +16,33 @@ namespace mosswick::dl {
 
 namespace {
 
-// o[j] = exp(z[j] - m) for the row maximum m; returns the sum of the o[j] in index
-// order from +0.0. NaN never becomes the maximum, so a row of NaN (or an empty row)
-// has m = -inf. Which zero wins between -0.0 and +0.0 cannot change z[j] - m.
-double exponentiate_row(const double* z, double* o, std::size_t n) {
-    double m = -std::numeric_limits<double>::infinity();
-    for (std::size_t j = 0; j < n; ++j) {
-        m = z[j] > m ? z[j] : m;
+// The maximum of the row's numbers, -inf when there are none (an empty row, or only
+// NaN): "v > m ? v : m" never lets NaN in. It is kept in four lanes merged at the end,
+// which can change only the sign of a zero maximum, and z[j] - m is the same for both.
+double row_maximum(const double* z, std::size_t n) {
+    constexpr std::size_t kLanes = 4;
+    double lane[kLanes];
+    for (double& m : lane) {
+        m = -std::numeric_limits<double>::infinity();
     }
+    std::size_t j = 0;
+    for (; j + kLanes <= n; j += kLanes) {
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            lane[k] = z[j + k] > lane[k] ? z[j + k] : lane[k];
+        }
+    }
+    for (; j < n; ++j) {
+        lane[0] = z[j] > lane[0] ? z[j] : lane[0];
+    }
+    const double low = lane[1] > lane[0] ? lane[1] : lane[0];
+    const double high = lane[3] > lane[2] ? lane[3] : lane[2];
+    return high > low ? high : low;
+}
+
+// o[j] = exp(z[j] - m) for the row maximum m; returns the sum of the o[j] in index
+// order from +0.0.
+double exponentiate_row(const double* z, double* o, std::size_t n) {
+    const double m = row_maximum(z, n);
     double s = 0.0;
     for (std::size_t j = 0; j < n; ++j) {
         o[j] = std::exp(z[j] - m);

@@ -18,7 +18,7 @@ namespace {
 
 // The maximum of the row's numbers, -inf when there are none (an empty row, or only
 // NaN): "v > m ? v : m" never lets NaN in. It is kept in four lanes merged at the end,
-// which can change only the sign of a zero maximum, and z[j] - m is the same for both.
+// which can change only the sign of a zero maximum: exp(z[j] - m) is the same for both.
 double row_maximum(const double* z, std::size_t n) {
     constexpr std::size_t kLanes = 4;
     double lane[kLanes];
@@ -51,7 +51,8 @@ double exponentiate_row(const double* z, double* o, std::size_t n) {
     return s;
 }
 
-// row(i, z, o) for every row of the C-contiguous matrix x and of the row-major out.
+// row(i, z, o, n) for every row i of the C-contiguous matrix x (z, n values) and of the
+// row-major out (o).
 template <class Row>
 void for_each_row(Matrix x, double* out, Row row) {
     const std::size_t rows = x.extent(0);

@@ -19,7 +19,8 @@ def logits():
 
 
 def numpy_softmax(x):
-    e = np.exp(x - x.max(axis=1, keepdims=True))
+    e = x - x.max(axis=1, keepdims=True)
+    np.exp(e, out=e)
     e /= e.sum(axis=1, keepdims=True)
     return e
 

@@ -75,6 +75,7 @@ void map_into(std::span<T> out, F&& f) {
 template <class Term>
 double sum(std::size_t n, Term&& term) {
     constexpr std::size_t kLanes = 4;
+    static_assert(kLanes == 4, "the lanes are combined below as (0 + 1) + (2 + 3)");
     const std::size_t pieces = pieces_for(n);
     std::vector<double> partial(pieces);
     auto piece = [&](std::size_t p) {

@@ -69,18 +69,32 @@ void map_into(std::span<T> out, F&& f) {
     });
 }
 
-// The sum of term(i) over [0, n): each piece adds its terms left to right from -0.0,
-// and the partial sums are combined pairwise, left + right.
+// The sum of term(i) over [0, n): consecutive pieces, each added left to right from
+// -0.0, their partial sums combined pairwise, left + right. Each task adds kLanes
+// consecutive pieces side by side, so that their additions overlap in time.
 template <class Term>
 double sum(std::size_t n, Term&& term) {
+    constexpr std::size_t kLanes = 4;
+    static_assert(kLanes == 4, "the lanes are combined below as (0 + 1) + (2 + 3)");
     const std::size_t pieces = pieces_for(n);
     std::vector<double> partial(pieces);
     auto piece = [&](std::size_t p) {
-        double s = -0.0;
-        for (std::size_t i = n * p / pieces; i < n * (p + 1) / pieces; ++i) {
-            s += term(i);
+        const std::size_t begin = n * p / pieces;
+        const std::size_t end = n * (p + 1) / pieces;
+        const std::size_t lane = (end - begin) / kLanes;  // the last lane also takes the remainder
+        double s[kLanes];
+        for (double& lane_sum : s) {
+            lane_sum = -0.0;
         }
-        partial[p] = s;
+        for (std::size_t i = 0; i < lane; ++i) {
+            for (std::size_t k = 0; k < kLanes; ++k) {
+                s[k] += term(begin + k * lane + i);
+            }
+        }
+        for (std::size_t i = begin + kLanes * lane; i < end; ++i) {
+            s[kLanes - 1] += term(i);
+        }
+        partial[p] = (s[0] + s[1]) + (s[2] + s[3]);
     };
     run(pieces, PieceTask(piece));
     auto combine = [&](auto& self, std::size_t lo, std::size_t hi) -> double {

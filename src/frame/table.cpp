@@ -6,6 +6,10 @@
 #include "classic/number_theory.hpp"
 #include "dl/activations.hpp"
 #include "dl/dropout.hpp"
+#include "dl/losses.hpp"
+#include "dl/one_hot.hpp"
+#include "dl/optimizers.hpp"
+#include "dl/softmax.hpp"
 #include "frame/classes.hpp"
 #include "frame/function.hpp"
 #include "hashmap/hash_map.hpp"
@@ -49,6 +53,37 @@ PyMethodDef kFunctions[] = {
     function<"sigmoid_derivative(x)", dl::sigmoid_derivative, release>(),
     function<"tanh(x)", dl::tanh, release>(),
     function<"tanh_derivative(x)", dl::tanh_derivative, release>(),
+    function<"softmax(x)", dl::softmax, release>(
+        "Row-wise softmax over a (batch, classes) matrix. Numerically stable \u2014\n"
+        "subtracts the row max before exponentiating, which a naive\n"
+        "`exp(x) / sum(exp(x))` implementation typically skips and then overflows\n"
+        "on any reasonably large logit."),
+    function<"softmax_cross_entropy(logits, targets)", dl::softmax_cross_entropy, release>(
+        "Fused softmax + cross-entropy: computes the mean loss AND the gradient\n"
+        "w.r.t. the logits in a single pass, ready to backprop directly. This is\n"
+        "exactly what PyTorch's `F.cross_entropy` does internally \u2014 computing\n"
+        "softmax and cross-entropy as separate steps in Python is both slower\n"
+        "(two full passes over the data) and less numerically stable (you'd be\n"
+        "taking log() of an already-exponentiated, already-normalized value).\n"
+        "`targets` is class indices (like PyTorch), not one-hot vectors."),
+    function<"one_hot(indices, num_classes)", dl::one_hot, release>(
+        "One-hot encode class indices into a (n, num_classes) float matrix."),
+    function<"mse_loss(predictions, targets)", dl::mse_loss, release>(),
+    function<"categorical_cross_entropy(predictions, targets)", dl::categorical_cross_entropy, release>(),
+    function<"mae_loss(predictions, targets)", dl::mae_loss, release>(
+        "Mean Absolute Error (MAE / L1) Loss: L = (1/N) * sum(|y_pred - y_true|)"),
+    function<"bce_loss(predictions, targets)", dl::bce_loss, release>(
+        "Binary Cross Entropy (BCE) Loss: L = -(1/N) * sum(y_true*log(y_pred) + (1-y_true)*log(1-y_pred))"),
+    function<"sgd_momentum_step(params, grads, velocity, lr, momentum)", dl::sgd_momentum_step, release>(),
+    function<"adam_step(params, grads, m, v, lr=0.001, beta1=0.9, beta2=0.999, eps=1e-8, t=1)", dl::adam_step,
+             release, 0.001, 0.9, 0.999, 1e-8, std::int32_t{1}>(
+        "Adam optimizer step. `m` and `v` are the first/second moment buffers\n"
+        "the caller owns and passes back in each step; `t` is the 1-indexed\n"
+        "timestep, used for bias correction."),
+    function<"clip_grad_norm(grads, max_norm)", dl::clip_grad_norm, release>(
+        "Clips gradients in place by global L2 norm (matches\n"
+        "torch.nn.utils.clip_grad_norm_ semantics) and returns the pre-clip norm,\n"
+        "useful for logging/debugging exploding gradients."),
     function<"dropout(x, p, seed=None)", dl::dropout, release, none>(
         "Inverted dropout: zeroes each element with probability `p` and scales\n"
         "survivors by 1/(1-p), so no rescaling is needed at inference time.\n"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/python.hpp"
+#include "frame/row_major.hpp"
 
 namespace mosswick::frame {
 
@@ -87,6 +88,36 @@ struct Result<std::vector<T>> {
             PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
         }
         return list;
+    }
+};
+
+// A list of rows, each a list of floats, built inner-first.
+template <>
+struct Result<RowMajor> {
+    static PyObject* build(RowMajor&& m) {
+        PyObject* outer = PyList_New(static_cast<Py_ssize_t>(m.rows));
+        if (outer == nullptr) {
+            return nullptr;
+        }
+        for (std::size_t i = 0; i < m.rows; ++i) {
+            PyObject* inner = PyList_New(static_cast<Py_ssize_t>(m.cols));
+            if (inner == nullptr) {
+                Py_DECREF(outer);
+                return nullptr;
+            }
+            const double* row = m.row(i);
+            for (std::size_t j = 0; j < m.cols; ++j) {
+                PyObject* item = PyFloat_FromDouble(row[j]);
+                if (item == nullptr) {
+                    Py_DECREF(inner);
+                    Py_DECREF(outer);
+                    return nullptr;
+                }
+                PyList_SetItem(inner, static_cast<Py_ssize_t>(j), item);
+            }
+            PyList_SetItem(outer, static_cast<Py_ssize_t>(i), inner);
+        }
+        return outer;
     }
 };
 

@@ -35,8 +35,12 @@ public:
             out[0] = sum;
             for (std::size_t k = 0; k < rows[i].size(); ++k) {
                 sum += rows[i][k] * rows[i][k];
-                out[k + 1] = std::sqrt(sum);
+                out[k + 1] = sum;
             }
+        }
+        // A separate pass, so that the square roots vectorise.
+        for (std::size_t j = 0; j < total; ++j) {
+            norms_[j] = std::sqrt(norms_[j]);
         }
     }
 

@@ -29,6 +29,7 @@ double determinant(Rows matrix) {
     double d = 1.0;
     for (std::size_t first = 0; first < n; first += K) {
         const std::size_t end = std::min(n, first + K);
+        const std::size_t right = first + K;  // the columns right of the block, padding included
         for (std::size_t c = first; c < end; ++c) {
             const std::size_t p = m->pivot_row(c);
             if (p != c) {
@@ -46,17 +47,18 @@ double determinant(Rows matrix) {
             for (std::size_t r = c + 1; r < n; ++r) {
                 double* fr = f + r * K + (c - first);
                 *fr = m->row(r)[c] / pivot;
-                kernels.subtract_scaled(m->row(r) + first, &pivot_row, fr, 1, end - first);
+                kernels.subtract_scaled(m->row(r) + first, &pivot_row, fr, 1, K);
             }
             d = d * pivot;
         }
         // The columns right of the block, top to bottom: a pivot row is final once the steps
         // before its own are applied, before any row below reads it.
         for (std::size_t c = first; c < end; ++c) {
-            pivot_rows[c - first] = m->row(c) + end;
+            pivot_rows[c - first] = m->row(c) + right;
         }
         for (std::size_t r = first + 1; r < n; ++r) {
-            kernels.subtract_scaled(m->row(r) + end, pivot_rows, f + r * K, std::min(r, end) - first, n - end);
+            kernels.subtract_scaled(m->row(r) + right, pivot_rows, f + r * K, std::min(r, end) - first,
+                                    m->width() - right);
         }
     }
     return d;

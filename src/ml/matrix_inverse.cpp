@@ -29,6 +29,7 @@ RowMajor matrix_inverse(Rows matrix) {
     const double* inverse_rows[K];
     for (std::size_t first = 0; first < n; first += K) {
         const std::size_t end = std::min(n, first + K);
+        const std::size_t right = first + K;  // the columns right of the block, padding included
         const std::size_t steps = end - first;
         for (std::size_t c = first; c < end; ++c) {
             const std::size_t p = m->pivot_row(c);
@@ -44,31 +45,32 @@ RowMajor matrix_inverse(Rows matrix) {
             pivots[c - first] = pivot;
             // The whole width of the block, although only its columns right of c are still
             // live: one vector instead of a few scalars, and nothing reads the others again.
-            kernels.divide(m->row(c) + first, pivot, end - first);
+            kernels.divide(m->row(c) + first, pivot, K);
             const double* pivot_row = m->row(c) + first;
             for (std::size_t r = 0; r < n; ++r) {
                 if (r != c) {
                     double* fr = f + r * K + (c - first);
                     *fr = m->row(r)[c];
-                    kernels.subtract_scaled(m->row(r) + first, &pivot_row, fr, 1, end - first);
+                    kernels.subtract_scaled(m->row(r) + first, &pivot_row, fr, 1, K);
                 }
             }
         }
 
         // The block's steps on the columns right of it and on the inverse.
-        const std::size_t width = n - end;
+        const std::size_t width = m->width() - right;
         auto apply = [&](std::size_t r, std::size_t from, std::size_t to) {
-            kernels.subtract_scaled(m->row(r) + end, right_rows + from, f + r * K + from, to - from, width);
-            kernels.subtract_scaled(inverse.row(r), inverse_rows + from, f + r * K + from, to - from, n);
+            kernels.subtract_scaled(m->row(r) + right, right_rows + from, f + r * K + from, to - from, width);
+            kernels.subtract_scaled(inverse.row(r), inverse_rows + from, f + r * K + from, to - from,
+                                    inverse.width());
         };
         // Each pivot row as the other rows subtract it: the steps before its own, then its division.
         for (std::size_t s = 0; s < steps; ++s) {
             const std::size_t c = first + s;
-            right_rows[s] = m->row(c) + end;
+            right_rows[s] = m->row(c) + right;
             inverse_rows[s] = inverse.row(c);
             apply(c, 0, s);
-            kernels.divide(m->row(c) + end, pivots[s], width);
-            kernels.divide(inverse.row(c), pivots[s], n);
+            kernels.divide(m->row(c) + right, pivots[s], width);
+            kernels.divide(inverse.row(c), pivots[s], inverse.width());
         }
         for (std::size_t r = 0; r < n; ++r) {
             if (r < first || r >= end) {

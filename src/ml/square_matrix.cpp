@@ -5,9 +5,12 @@
 
 namespace mosswick::ml {
 
-SquareMatrix::SquareMatrix(std::size_t n) : storage_(AlignedBuffer<double>::zeros(n * n)), rows_(n) {
+SquareMatrix::SquareMatrix(std::size_t n)
+    : width_((n + kStepsPerBlock - 1) / kStepsPerBlock * kStepsPerBlock),
+      storage_(AlignedBuffer<double>::zeros(n * width_)),
+      rows_(n) {
     for (std::size_t r = 0; r < n; ++r) {
-        rows_[r] = storage_.data() + r * n;
+        rows_[r] = storage_.data() + r * width_;
     }
 }
 

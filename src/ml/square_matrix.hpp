@@ -26,6 +26,9 @@ public:
     static SquareMatrix identity(std::size_t n);
 
     std::size_t size() const { return rows_.size(); }
+    // The stored length of a row: n rounded up to whole blocks. The columns past n start at
+    // zero, take part in whole-block row operations and are never read back.
+    std::size_t width() const { return width_; }
     double* row(std::size_t r) { return rows_[r]; }
     const double* row(std::size_t r) const { return rows_[r]; }
 
@@ -41,6 +44,7 @@ public:
 private:
     explicit SquareMatrix(std::size_t n);
 
+    std::size_t width_;
     AlignedBuffer<double> storage_;
     std::vector<double*> rows_;
 

@@ -117,6 +117,27 @@ def test_pairwise_conversion_errors_name_the_argument(routine):
         routine([[1.0]], [1.0])
 
 
+class Clears:
+    """A number whose conversion empties a list, as Python code run by a conversion may."""
+
+    def __init__(self, target):
+        self.target = target
+
+    def __float__(self):
+        self.target.clear()
+        return 3.0
+
+
+def test_rows_that_change_while_they_convert():
+    row = [1.0, 2.0, 7.0]
+    row[1] = Clears(row)  # the items after it go; the ones converted stay
+    assert mosswick.pairwise_manhattan([row], [[0.0, 0.0, 0.0]]) == [[4.0]]
+    outer = [[5.0]]
+    outer[0].append(Clears(outer))  # the row being converted stays alive, the rows after it go
+    outer.append([1.0, 1.0])
+    assert mosswick.pairwise_manhattan(outer, [[0.0, 0.0]]) == [[8.0]]
+
+
 # ---- determinant and inverse ----
 
 def pivot_row(m, c):

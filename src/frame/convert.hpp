@@ -63,20 +63,35 @@ namespace detail {
 // Refuses str and non-sequences; returns the number of items to reserve, or -1.
 Py_ssize_t check_sequence(PyObject* object);
 
+// Exact floats and ints convert to every kind (or are refused) without running Python code.
+inline bool converts_inertly(PyObject* item) {
+    return PyFloat_CheckExact(item) || PyLong_CheckExact(item);
+}
+
 // Calls each(item) for every item in iteration order; exact lists and tuples are indexed directly.
 template <class Each>
 bool for_each_item(PyObject* object, Each&& each) {
     if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) {
         const bool list = PyList_CheckExact(object);
-        // A list can change while items convert (through __index__), so its size is read every time.
-        for (Py_ssize_t i = 0; i < (list ? PyList_Size(object) : PyTuple_Size(object)); ++i) {
+        auto size = [&] { return list ? PyList_Size(object) : PyTuple_Size(object); };
+        // Converting an item of another type can run Python code (__index__, __float__) that
+        // changes the list: such an item is held while it converts, and the size read again after.
+        Py_ssize_t n = size();
+        for (Py_ssize_t i = 0; i < n; ++i) {
             PyObject* item = list ? PyList_GetItem(object, i) : PyTuple_GetItem(object, i);
+            if (converts_inertly(item)) {
+                if (!each(item)) {
+                    return false;
+                }
+                continue;
+            }
             Py_INCREF(item);
             const bool ok = each(item);
             Py_DECREF(item);
             if (!ok) {
                 return false;
             }
+            n = size();
         }
         return true;
     }

@@ -5,12 +5,20 @@
 #include <cstddef>
 #include <vector>
 
+#include "frame/buffer.hpp"
+
 namespace mosswick {
 
 template <class T>
 struct NestedList {
     std::vector<std::size_t> shape;
-    std::vector<T> values;  // the product of the extents, in row-major order
+    AlignedBuffer<T> values;  // the product of the extents, in row-major order
+
+    // A rows x cols matrix, its values still to be written.
+    static NestedList matrix(std::size_t rows, std::size_t cols) {
+        return {{rows, cols}, AlignedBuffer<T>::uninitialized(rows * cols)};
+    }
+    T* row(std::size_t i) { return values.data() + i * shape[1]; }
 };
 
 }  // namespace mosswick

@@ -13,6 +13,9 @@
 #include "frame/classes.hpp"
 #include "frame/function.hpp"
 #include "hashmap/hash_map.hpp"
+#include "ml/kmeans.hpp"
+#include "ml/linear_algebra.hpp"
+#include "ml/pairwise.hpp"
 #include "tensor/tensor.hpp"
 
 namespace mosswick::frame {
@@ -31,6 +34,11 @@ PyMethodDef kFunctions[] = {
     function<"is_prime(n)", classic::is_prime>(),
     function<"sieve(limit)", classic::sieve, release>(),
     function<"fibonacci(n)", classic::fibonacci>(),
+    function<"kmeans(data, k, max_iters, tolerance)", ml::kmeans, release>(),
+    function<"pairwise_manhattan(matrix_a, matrix_b)", ml::pairwise_manhattan, release>(),
+    function<"pairwise_cosine(matrix_a, matrix_b)", ml::pairwise_cosine, release>(),
+    function<"determinant(matrix)", ml::determinant, release>(),
+    function<"matrix_inverse(matrix)", ml::matrix_inverse, release>(),
     function<"relu(x)", dl::relu, release>(),
     function<"relu_derivative(x)", dl::relu_derivative, release>(),
     function<"leaky_relu(x, alpha=0.01)", dl::leaky_relu, release, 0.01>(

@@ -82,7 +82,9 @@ Tensor reshape(const Tensor& t, Shape new_shape) {
 }
 
 NestedList<double> to_list(const Tensor& t) {
-    return {{t.shape().begin(), t.shape().end()}, {t.data(), t.data() + t.size()}};
+    auto values = AlignedBuffer<double>::uninitialized(t.size());
+    std::copy_n(t.data(), t.size(), values.data());
+    return {{t.shape().begin(), t.shape().end()}, std::move(values)};
 }
 
 }  // namespace mosswick::tensor

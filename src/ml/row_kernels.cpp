@@ -1,18 +1,20 @@
 // The portable build of the row kernels, and the choice among the builds.
 #include "ml/row_kernels_body.hpp"
 
+#include "frame/cpu.hpp"
+
 namespace mosswick::ml {
 
 namespace {
 
 const RowKernels& choose() {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-        __builtin_cpu_supports("avx512vl")) {
-        return row_kernels_avx512();
-    }
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
-        return row_kernels_avx2();
+    switch (instruction_set()) {
+        case InstructionSet::avx512:
+            return row_kernels_avx512();
+        case InstructionSet::avx2:
+            return row_kernels_avx2();
+        case InstructionSet::portable:
+            break;
     }
     return kRowKernels;
 }

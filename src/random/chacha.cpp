@@ -1,7 +1,7 @@
 // The portable block function and the run-time choice among the variants.
 #include "random/chacha.hpp"
 
-#include "random/cpu.hpp"
+#include "frame/cpu.hpp"
 #include "random/kernels.hpp"
 
 namespace mosswick::random {
@@ -75,11 +75,13 @@ namespace {
 using Kernel = void (*)(const std::uint32_t*, std::uint64_t, std::uint32_t*, std::size_t);
 
 Kernel choose_kernel() {
-    if (has_avx512()) {
-        return kernels::chacha12_blocks_avx512;
-    }
-    if (has_avx2()) {
-        return kernels::chacha12_blocks_avx2;
+    switch (instruction_set()) {
+        case InstructionSet::avx512:
+            return kernels::chacha12_blocks_avx512;
+        case InstructionSet::avx2:
+            return kernels::chacha12_blocks_avx2;
+        case InstructionSet::portable:
+            break;
     }
     return kernels::chacha12_blocks_portable;
 }

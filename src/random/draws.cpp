@@ -8,7 +8,7 @@
 #include <bit>
 #include <cmath>
 
-#include "random/cpu.hpp"
+#include "frame/cpu.hpp"
 #include "random/kernels.hpp"
 
 namespace mosswick::random {
@@ -20,7 +20,8 @@ void kernels::uniforms_portable(const std::uint32_t* words, std::size_t count, d
 }
 
 void uniforms_from_run(const std::uint32_t* words, std::size_t count, double* out) {
-    static const auto kernel = has_avx512() ? kernels::uniforms_avx512 : kernels::uniforms_portable;
+    static const auto kernel =
+        instruction_set() == InstructionSet::avx512 ? kernels::uniforms_avx512 : kernels::uniforms_portable;
     kernel(words, count, out);
 }
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "frame/buffer.hpp"
+#include "frame/cpu.hpp"
 #include "tensor/microkernel.hpp"
 
 namespace mosswick::tensor {
@@ -54,13 +55,10 @@ struct Engine {
 
 const Engine& engine() {
     static const Engine chosen = [] {
-        MicroKernel k = portable_kernel();
-        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-            __builtin_cpu_supports("avx512vl")) {
-            k = avx512_kernel();
-        } else if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
-            k = avx2_kernel();
-        }
+        const InstructionSet isa = instruction_set();
+        const MicroKernel k = isa == InstructionSet::avx512 ? avx512_kernel()
+                              : isa == InstructionSet::avx2 ? avx2_kernel()
+                                                            : portable_kernel();
         const std::size_t kc = round_down(kL1Bytes / 2 / (k.rows * sizeof(double)), 8);
         return Engine{k, {kc, round_down(kL2Bytes / 2 / (kc * sizeof(double)), k.cols),
                           round_down(kL3BlockBytes / (kc * sizeof(double)), k.rows)}};

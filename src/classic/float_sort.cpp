@@ -116,12 +116,23 @@ void introsort(double* a, std::size_t n, unsigned depth, bool bounded_below) {
 }  // namespace
 
 void select_double(double* a, std::size_t n, std::size_t k) {
-    // Quickselect on the same partition; after a bounded number of rounds the
-    // remaining window is sorted outright, which keeps the worst case O(n log n).
+    // Quickselect on the same partitions as the sort; after a bounded number of rounds
+    // the remaining window is sorted outright, which keeps the worst case O(n log n).
     unsigned depth = 2 * static_cast<unsigned>(std::bit_width(n));
+    bool bounded_below = false;
     while (n > kInsertionSortMax && depth-- > 0) {
         std::swap(a[0], a[choose_pivot(a, n)]);
         const double p = a[0];
+        if (bounded_below && !(a[-1] < p)) {
+            const std::size_t equal = partition_after_first(a, n, [p](double x) { return !(p < x); });
+            if (k <= equal) {
+                return;
+            }
+            a += equal + 1;
+            n -= equal + 1;
+            k -= equal + 1;
+            continue;
+        }
         const std::size_t smaller = partition_after_first(a, n, [p](double x) { return x < p; });
         std::swap(a[0], a[smaller]);
         if (k == smaller) {
@@ -133,6 +144,7 @@ void select_double(double* a, std::size_t n, std::size_t k) {
             a += smaller + 1;
             n -= smaller + 1;
             k -= smaller + 1;
+            bounded_below = true;
         }
     }
     sort_doubles(a, n);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "classic/partition.hpp"
+#include "frame/buffer.hpp"
 #include "frame/errors.hpp"
 
 namespace mosswick::classic {
@@ -92,7 +93,7 @@ std::vector<std::int64_t> dedup(std::vector<std::int64_t> arr) {
     const std::size_t n = arr.size();
     const std::size_t slots = std::max<std::size_t>(16, std::bit_ceil(2 * n));
     const std::size_t mask = slots - 1;
-    std::vector<Slot> table(slots, Slot{0, false});
+    AlignedBuffer<Slot> table = AlignedBuffer<Slot>::zeros(slots);
     constexpr std::size_t kLookahead = 16;
     // The output overwrites the input from the front: it never gets ahead of the scan.
     std::size_t kept = 0;

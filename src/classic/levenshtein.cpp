@@ -7,8 +7,8 @@ namespace mosswick::classic {
 
 namespace {
 
-// Bit-parallel edit distance (Myers' algorithm in Hyyro's formulation, one 64-bit
-// word per 64 bytes of the pattern). Bit i of a block holds the vertical difference
+// Bit-parallel edit distance (Myers' bit-vector algorithm, in blocks of 64 pattern
+// bytes as Hyyro extended it). Bit i of a block holds the vertical difference
 // D[r+1][j] - D[r][j] of pattern row r = 64 * block + i as two bit vectors (+1 in pv,
 // -1 in mv). Each byte of the text advances the column by one, block by block from
 // the top, handing the horizontal difference of a block's last row to the next block.
@@ -37,7 +37,7 @@ public:
 
     // D[m][n] after the whole text, m the pattern's length.
     std::uint64_t distance(std::string_view text) {
-        constexpr std::size_t kWave = 4;
+        constexpr std::size_t kWave = 3;
         std::size_t j = 0;
         for (; j + kWave <= text.size(); j += kWave) {
             advance<kWave>(text.data() + j);
@@ -81,17 +81,16 @@ private:
         std::uint64_t p = pv_[b];
         std::uint64_t n = mv_[b];
         for (std::size_t w = 0; w < W; ++w) {
-            const std::uint64_t x_v = eq[w][b] | n;
             const std::uint64_t e = eq[w][b] | hn[w];
-            const std::uint64_t x_h = (((e & p) + p) ^ p) | e;
-            const std::uint64_t h_p = n | ~(x_h | p);
-            const std::uint64_t h_n = p & x_h;
+            const std::uint64_t d0 = (((e & p) + p) ^ p) | e | n;
+            const std::uint64_t h_p = n | ~(d0 | p);
+            const std::uint64_t h_n = p & d0;
             const std::uint64_t h_p_in = (h_p << 1) | hp[w];
             const std::uint64_t h_n_in = (h_n << 1) | hn[w];
             hp[w] = (h_p >> last) & 1;
             hn[w] = (h_n >> last) & 1;
-            p = h_n_in | ~(x_v | h_p_in);
-            n = h_p_in & x_v;
+            p = h_n_in | ~(d0 | h_p_in);
+            n = h_p_in & d0;
         }
         pv_[b] = p;
         mv_[b] = n;

@@ -1,6 +1,7 @@
 import math
 import os
 import random
+import resource
 import struct
 import threading
 
@@ -56,11 +57,18 @@ def test_parallel_sort_with_any_processor_count(python, cpus):
 
 
 @pytest.mark.skipif(os.environ.get("MOSSWICK_SANITIZED") == "1", reason="the sanitizer needs the address space")
-def test_spawn_failure_joins_and_fails_cleanly(python):
-    # With no address space left for a thread stack, 49,999 elements still sort (no
-    # threads are started) while 50,000 fail with the OS error; afterwards all is well.
+@pytest.mark.skipif(0 < resource.getrlimit(resource.RLIMIT_STACK)[0] < 8 << 20, reason="thread stacks would fit")
+@pytest.mark.parametrize("room_for_one_thread", [False, True])
+def test_spawn_failure_joins_and_fails_cleanly(python, room_for_one_thread):
+    # Without address space for (another) thread stack, 49,999 elements still sort, as
+    # no thread is started, while 50,000 fail with the OS error once the threads already
+    # started have finished; afterwards all is well.
+    stack = resource.getrlimit(resource.RLIMIT_STACK)[0]
+    if room_for_one_thread and (stack == resource.RLIM_INFINITY or len(os.sched_getaffinity(0)) < 2):
+        pytest.skip("needs a finite stack size and two processors")
+    room = stack * 3 // 2 if room_for_one_thread else 4 << 20
     out = python(
-        """
+        f"""
         import random, resource, mosswick
         small = [random.randrange(10**9) for _ in range(49_999)]
         big = small + [5]
@@ -69,7 +77,7 @@ def test_spawn_failure_joins_and_fails_cleanly(python):
             with open("/proc/self/status") as f:
                 return next(int(l.split()[1]) * 1024 for l in f if l.startswith("VmSize:"))
         soft, hard = resource.getrlimit(resource.RLIMIT_AS)
-        resource.setrlimit(resource.RLIMIT_AS, (vm() + (4 << 20), hard))
+        resource.setrlimit(resource.RLIMIT_AS, (vm() + {room}, hard))
         try:
             print(mosswick.parallel_sort(small) == sorted(small))
             try:

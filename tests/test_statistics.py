@@ -9,7 +9,7 @@ import mosswick
 INF, NAN = math.inf, math.nan
 
 
-# References computed the specified way: one accumulator from -0.0, first term to last.
+# References computed the way the routines must: one accumulator from -0.0, first term to last.
 def ref_sum(terms):
     s = -0.0
     for t in terms:
@@ -107,7 +107,7 @@ def test_median_with_nan_is_an_internal_failure(xs):
     assert internal_failure(mosswick.median, xs) == "called `Option::unwrap()` on a `None` value"
 
 
-def test_spec_examples():
+def test_documented_examples():
     assert mosswick.mean([]) == 0.0 and mosswick.mean([1, 2, 3, 4]) == 2.5
     assert same(mosswick.mean([-0.0]), -0.0)
     assert (mosswick.median([]), mosswick.median([5]), mosswick.median([3, 1, 2]), mosswick.median([4, 1, 3, 2])) == (

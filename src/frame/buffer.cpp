@@ -33,13 +33,20 @@ void*& malloc_pointer(void* data) {
     return static_cast<void**>(data)[-1];
 }
 
+}  // namespace
+
 void advise_huge_pages(void* memory, std::size_t bytes) {
+    if (bytes < 2 * kHugePage) {
+        return;
+    }
     const auto begin = (reinterpret_cast<std::uintptr_t>(memory) + kHugePage - 1) & ~(kHugePage - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(memory) + bytes) & ~(kHugePage - 1);
     if (end > begin) {
         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // advice only: failure is harmless
     }
 }
+
+namespace {
 
 // A recycled block of at least `bytes` and not much more, if one is free.
 void* take_recycled(std::size_t bytes) {
@@ -77,9 +84,7 @@ void* allocate_aligned(std::size_t bytes) {
                                          ~(kAlignment - 1));
     malloc_pointer(data) = raw;
     usable_size(data) = bytes;
-    if (bytes >= 2 * kHugePage) {
-        advise_huge_pages(data, bytes);
-    }
+    advise_huge_pages(data, bytes);
     return data;
 }
 

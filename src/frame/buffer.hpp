@@ -16,6 +16,9 @@ namespace mosswick {
 void* allocate_aligned(std::size_t bytes);
 void free_aligned(void* memory);
 
+// Asks for transparent huge pages over a large block, as NumPy does for its arrays.
+void advise_huge_pages(void* memory, std::size_t bytes);
+
 template <class T>
 class AlignedBuffer {
     static_assert(std::is_trivially_copyable_v<T>);

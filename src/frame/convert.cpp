@@ -31,15 +31,6 @@ bool cannot_convert(PyObject* object, std::string_view target) {
     return fail(PyExc_TypeError, text);
 }
 
-bool Convert<std::int64_t>::from(PyObject* object, std::int64_t& out) {
-    const long long value = PyLong_AsLongLong(object);
-    if (value == -1 && PyErr_Occurred() != nullptr) {
-        return false;
-    }
-    out = value;
-    return true;
-}
-
 bool Convert<std::int32_t>::from(PyObject* object, std::int32_t& out) {
     std::int64_t wide = 0;
     if (!Convert<std::int64_t>::from(object, wide)) {
@@ -60,15 +51,6 @@ bool Convert<std::uint64_t>::from(PyObject* object, std::uint64_t& out) {
     const unsigned long long value = PyLong_AsUnsignedLongLong(index);
     Py_DECREF(index);
     if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred() != nullptr) {
-        return false;
-    }
-    out = value;
-    return true;
-}
-
-bool Convert<double>::from(PyObject* object, double& out) {
-    const double value = PyFloat_AsDouble(object);
-    if (value == -1.0 && PyErr_Occurred() != nullptr) {
         return false;
     }
     out = value;
@@ -172,6 +154,60 @@ Py_ssize_t check_sequence(PyObject* object) {
     // A __len__ may claim more than the object yields; reserve no more than a modest amount up front.
     constexpr Py_ssize_t kTrustedReserve = Py_ssize_t{1} << 20;
     return (PyList_CheckExact(object) || PyTuple_CheckExact(object)) ? size : std::min(size, kTrustedReserve);
+}
+
+namespace {
+
+// Exactly numpy.ndarray: a subclass may iterate differently from its buffer.
+bool is_numpy_array(PyObject* object) {
+    PyTypeObject* type = Py_TYPE(object);
+    PyObject* name = PyType_GetName(type);
+    if (name == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool named = PyUnicode_CompareWithASCIIString(name, "ndarray") == 0;
+    Py_DECREF(name);
+    if (!named) {
+        return false;
+    }
+    PyObject* module = PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__");
+    if (module == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool in_numpy = PyUnicode_Check(module) && PyUnicode_CompareWithASCIIString(module, "numpy") == 0;
+    Py_DECREF(module);
+    return in_numpy;
+}
+
+// The buffer format of native 64-bit items: 'l' or 'q' for integers, 'd' for doubles.
+bool native_64bit_format(const char* format, bool floating) {
+    const std::string_view f = format != nullptr ? format : "B";
+    return floating ? f == "d" : (f == "l" || f == "q");
+}
+
+}  // namespace
+
+NativeItems::NativeItems(PyObject* object, bool floating) {
+    if (!PyObject_CheckBuffer(object) || !is_numpy_array(object)) {
+        return;
+    }
+    if (PyObject_GetBuffer(object, &view_, PyBUF_RECORDS_RO) != 0) {
+        PyErr_Clear();  // such an array goes through the iteration, which reports what is wrong
+        return;
+    }
+    held_ = view_.ndim == 1 && view_.itemsize == 8 && native_64bit_format(view_.format, floating) &&
+            (view_.shape[0] <= 1 || view_.strides[0] == 8);
+    if (!held_) {
+        PyBuffer_Release(&view_);
+    }
+}
+
+NativeItems::~NativeItems() {
+    if (held_) {
+        PyBuffer_Release(&view_);
+    }
 }
 
 }  // namespace detail

@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
+#include "frame/buffer.hpp"
 #include "frame/python.hpp"
 
 namespace mosswick::frame {
@@ -22,9 +24,28 @@ bool cannot_convert(PyObject* object, std::string_view target);
 template <class T>
 struct Convert;
 
+// int64 and float64 are defined here so that the item loop of a sequence inlines them.
 template <>
 struct Convert<std::int64_t> {
-    static bool from(PyObject* object, std::int64_t& out);
+    static bool from(PyObject* object, std::int64_t& out) {
+        static_assert(sizeof(long) == sizeof(std::int64_t));
+        long value = 0;
+        if (PyLong_CheckExact(object)) {
+            // One library call instead of two; an overflow is left to PyLong_AsLong to report.
+            int overflow = 0;
+            value = PyLong_AsLongAndOverflow(object, &overflow);
+            if (overflow != 0) {
+                value = PyLong_AsLong(object);
+            }
+        } else {
+            value = PyLong_AsLong(object);
+        }
+        if (value == -1 && PyErr_Occurred() != nullptr) {
+            return false;
+        }
+        out = value;
+        return true;
+    }
 };
 
 template <>
@@ -39,7 +60,15 @@ struct Convert<std::uint64_t> {
 
 template <>
 struct Convert<double> {
-    static bool from(PyObject* object, double& out);
+    static bool from(PyObject* object, double& out) {
+        // An exact int's __float__ is PyLong_AsDouble; calling it directly skips the float object.
+        const double value = PyLong_CheckExact(object) ? PyLong_AsDouble(object) : PyFloat_AsDouble(object);
+        if (value == -1.0 && PyErr_Occurred() != nullptr) {
+            return false;
+        }
+        out = value;
+        return true;
+    }
 };
 
 template <>
@@ -63,23 +92,17 @@ namespace detail {
 // Refuses str and non-sequences; returns the number of items to reserve, or -1.
 Py_ssize_t check_sequence(PyObject* object);
 
-// Exact floats and ints convert to every kind (or are refused) without running Python code.
-inline bool converts_inertly(PyObject* item) {
-    return PyFloat_CheckExact(item) || PyLong_CheckExact(item);
-}
-
 // Calls each(item) for every item in iteration order; exact lists and tuples are indexed directly.
 template <class Each>
 bool for_each_item(PyObject* object, Each&& each) {
     if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) {
         const bool list = PyList_CheckExact(object);
-        auto size = [&] { return list ? PyList_Size(object) : PyTuple_Size(object); };
-        // Converting an item of another type can run Python code (__index__, __float__) that
-        // changes the list: such an item is held while it converts, and the size read again after.
-        Py_ssize_t n = size();
-        for (Py_ssize_t i = 0; i < n; ++i) {
+        const auto size = [&] { return list ? PyList_Size(object) : PyTuple_Size(object); };
+        for (Py_ssize_t i = 0, n = size(); i < n; ++i) {
             PyObject* item = list ? PyList_GetItem(object, i) : PyTuple_GetItem(object, i);
-            if (converts_inertly(item)) {
+            // Exact ints and floats convert (or fail) without running Python code, so the
+            // borrowed item stays valid and the list unchanged while they convert.
+            if (PyLong_CheckExact(item) || PyFloat_CheckExact(item)) {
                 if (!each(item)) {
                     return false;
                 }
@@ -91,7 +114,7 @@ bool for_each_item(PyObject* object, Each&& each) {
             if (!ok) {
                 return false;
             }
-            n = size();
+            n = size();  // __index__ or __float__ may have resized the list
         }
         return true;
     }
@@ -111,6 +134,25 @@ bool for_each_item(PyObject* object, Each&& each) {
     return ok && PyErr_Occurred() == nullptr;
 }
 
+// The items of a NumPy array that are already what a sequence of int64 (or of float64)
+// converts to: one dimension, C-contiguous, native 64-bit integers (or doubles).
+// Empty (false) for any other object; the buffer is held until destruction.
+class NativeItems {
+public:
+    NativeItems(PyObject* object, bool floating);
+    ~NativeItems();
+    NativeItems(const NativeItems&) = delete;
+    NativeItems& operator=(const NativeItems&) = delete;
+
+    explicit operator bool() const { return held_; }
+    const void* data() const { return view_.buf; }
+    std::size_t size() const { return static_cast<std::size_t>(view_.shape[0]); }
+
+private:
+    Py_buffer view_{};
+    bool held_ = false;
+};
+
 }  // namespace detail
 
 // Sequence of K: any sequence but str, converted item by item in iteration order.
@@ -122,7 +164,16 @@ struct Convert<std::vector<K>> {
             return false;
         }
         out.clear();
+        if constexpr (std::is_same_v<K, std::int64_t> || std::is_same_v<K, double>) {
+            // Copied in one block: the items the iteration would yield, converted.
+            if (const detail::NativeItems items{object, std::is_same_v<K, double>}) {
+                const K* first = static_cast<const K*>(items.data());
+                out.assign(first, first + items.size());
+                return true;
+            }
+        }
         out.reserve(static_cast<std::size_t>(reserve));
+        advise_huge_pages(out.data(), out.capacity() * sizeof(K));
         return detail::for_each_item(object, [&](PyObject* item) {
             K value{};
             if (!Convert<K>::from(item, value)) {

@@ -3,7 +3,11 @@
 // converted and how its result is built.
 #include "frame/table.hpp"
 
+#include "classic/levenshtein.hpp"
 #include "classic/number_theory.hpp"
+#include "classic/selection.hpp"
+#include "classic/sorting.hpp"
+#include "classic/statistics.hpp"
 #include "dl/activations.hpp"
 #include "dl/dropout.hpp"
 #include "dl/losses.hpp"
@@ -28,12 +32,27 @@ namespace {
 using enum Gil;
 
 PyMethodDef kFunctions[] = {
+    function<"quicksort(arr)", classic::quicksort, release>(),
+    function<"quicksort_f64(arr)", classic::quicksort_f64, release>(),
+    function<"mergesort(arr)", classic::mergesort, release>(),
+    function<"parallel_sort(arr)", classic::parallel_sort, release>(),
+    function<"binary_search(arr, target)", classic::binary_search>(),
+    function<"kth_smallest(arr, k)", classic::kth_smallest, release>(),
+    function<"top_k(arr, k)", classic::top_k, release>(),
+    function<"dedup(arr)", classic::dedup, release>(),
+    function<"levenshtein(a, b)", classic::levenshtein, release>(),
     function<"gcd(a, b)", classic::gcd>(),
     function<"lcm(a, b)", classic::lcm>(),
     function<"mod_pow(base, exp, modulus)", classic::mod_pow>(),
     function<"is_prime(n)", classic::is_prime>(),
     function<"sieve(limit)", classic::sieve, release>(),
     function<"fibonacci(n)", classic::fibonacci>(),
+    function<"mean(arr)", classic::mean>(),
+    function<"median(arr)", classic::median>(),
+    function<"variance(arr)", classic::variance>(),
+    function<"std_dev(arr)", classic::std_dev>(),
+    function<"dot_product(a, b)", classic::dot_product>(),
+    function<"matmul(a, b)", classic::matmul>(),
     function<"kmeans(data, k, max_iters, tolerance)", ml::kmeans, release>(),
     function<"pairwise_manhattan(matrix_a, matrix_b)", ml::pairwise_manhattan, release>(),
     function<"pairwise_cosine(matrix_a, matrix_b)", ml::pairwise_cosine, release>(),

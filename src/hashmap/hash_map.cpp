@@ -1,5 +1,7 @@
 #include "hashmap/hash_map.hpp"
 
+#include <utility>
+
 namespace mosswick::hashmap {
 
 namespace {
@@ -8,7 +10,7 @@ constexpr std::size_t kInitialSlots = 16;
 
 }  // namespace
 
-HashMap::HashMap() : slots_(kInitialSlots) {}
+HashMap::HashMap() : slots_(AlignedBuffer<Slot>::zeros(kInitialSlots)) {}
 
 std::uint64_t HashMap::mix(std::int64_t key) {
     auto z = static_cast<std::uint64_t>(key);
@@ -54,10 +56,9 @@ std::pair<std::optional<std::int64_t>, bool> HashMap::place(std::int64_t key, st
 }
 
 void HashMap::rebuild(std::size_t n) {
-    std::vector<Slot> old(n);
-    old.swap(slots_);
+    AlignedBuffer<Slot> old = std::exchange(slots_, AlignedBuffer<Slot>::zeros(n));
     count_ = 0;
-    for (const Slot& s : old) {
+    for (const Slot& s : old.span()) {
         if (s.tag == kOccupied) {
             place(s.key, s.value);
         }
@@ -100,7 +101,7 @@ std::optional<std::int64_t> HashMap::remove(std::int64_t key) {
 std::vector<std::int64_t> HashMap::keys() const {
     std::vector<std::int64_t> out;
     out.reserve(count_);
-    for (const Slot& s : slots_) {
+    for (const Slot& s : slots_.span()) {
         if (s.tag == kOccupied) {
             out.push_back(s.key);
         }
@@ -111,7 +112,7 @@ std::vector<std::int64_t> HashMap::keys() const {
 std::vector<std::int64_t> HashMap::values() const {
     std::vector<std::int64_t> out;
     out.reserve(count_);
-    for (const Slot& s : slots_) {
+    for (const Slot& s : slots_.span()) {
         if (s.tag == kOccupied) {
             out.push_back(s.value);
         }
@@ -122,7 +123,7 @@ std::vector<std::int64_t> HashMap::values() const {
 std::vector<std::pair<std::int64_t, std::int64_t>> HashMap::items() const {
     std::vector<std::pair<std::int64_t, std::int64_t>> out;
     out.reserve(count_);
-    for (const Slot& s : slots_) {
+    for (const Slot& s : slots_.span()) {
         if (s.tag == kOccupied) {
             out.emplace_back(s.key, s.value);
         }

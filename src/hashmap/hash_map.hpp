@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "frame/buffer.hpp"
+
 namespace mosswick::hashmap {
 
 class HashMap {
@@ -32,9 +34,9 @@ public:
 private:
     enum Tag : std::uint64_t { kEmpty = 0, kTombstone = 1, kOccupied = 2 };
     struct Slot {
-        std::uint64_t tag = kEmpty;
-        std::int64_t key = 0;
-        std::int64_t value = 0;
+        std::uint64_t tag;  // all-zero bytes: an empty slot
+        std::int64_t key;
+        std::int64_t value;
     };
 
     std::size_t mask() const { return slots_.size() - 1; }
@@ -45,7 +47,7 @@ private:
     // Re-places every live entry, in slot order, into `n` empty slots.
     void rebuild(std::size_t n);
 
-    std::vector<Slot> slots_;
+    AlignedBuffer<Slot> slots_;
     std::size_t count_ = 0;
 };
 

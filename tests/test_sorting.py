@@ -1,0 +1,222 @@
+import math
+import os
+import random
+import resource
+import struct
+import threading
+
+import pytest
+
+import mosswick
+
+I64_MIN, I64_MAX = -(2**63), 2**63 - 1
+INT_SORTS = [mosswick.quicksort, mosswick.mergesort, mosswick.parallel_sort]
+
+
+def shapes(n, rng):
+    """Inputs of length n that stress partitioning and merging in different ways."""
+    values = [rng.randrange(-(10**12), 10**12) for _ in range(n)]
+    return {
+        "random": values,
+        "sorted": sorted(values),
+        "reversed": sorted(values, reverse=True),
+        "constant": [7] * n,
+        "few distinct": [rng.choice((-3, 0, 5)) for _ in range(n)],
+        "extremes": [rng.choice((I64_MIN, I64_MAX, 0, -1, 1)) for _ in range(n)],
+    }
+
+
+@pytest.mark.parametrize("sort", INT_SORTS, ids=lambda f: f.__name__)
+@pytest.mark.parametrize("n", [0, 1, 2, 3, 15, 16, 17, 18, 33, 1000, 49_999, 50_000, 50_001])
+def test_int_sorts_match_sorted(sort, n):
+    rng = random.Random(n)
+    for name, values in shapes(n, rng).items():
+        before = list(values)
+        assert sort(values) == sorted(values), name
+        assert values == before
+
+
+@pytest.mark.parametrize("sort", INT_SORTS, ids=lambda f: f.__name__)
+def test_large_descending_and_constant(sort):
+    assert sort(list(range(100_000, 0, -1))) == list(range(1, 100_001))
+    assert sort([42] * 10_000) == [42] * 10_000
+
+
+@pytest.mark.parametrize("cpus", [1, 2, 3])
+def test_parallel_sort_with_any_processor_count(python, cpus):
+    out = python(
+        f"""
+        import os, random, mosswick
+        available = sorted(os.sched_getaffinity(0))
+        os.sched_setaffinity(0, available[:{cpus}])
+        values = [random.randrange(-50, 50) for _ in range(120_001)]
+        print(mosswick.parallel_sort(values) == sorted(values))
+        """
+    ).stdout
+    assert out.split() == ["True"]
+
+
+@pytest.mark.skipif(os.environ.get("MOSSWICK_SANITIZED") == "1", reason="the sanitizer needs the address space")
+@pytest.mark.skipif(0 < resource.getrlimit(resource.RLIMIT_STACK)[0] < 8 << 20, reason="thread stacks would fit")
+@pytest.mark.parametrize("room_for_one_thread", [False, True])
+def test_spawn_failure_joins_and_fails_cleanly(python, room_for_one_thread):
+    # Without address space for (another) thread stack, 49,999 elements still sort, as
+    # no thread is started, while 50,000 fail with the OS error once the threads already
+    # started have finished; afterwards all is well.
+    stack = resource.getrlimit(resource.RLIMIT_STACK)[0]
+    if room_for_one_thread and (stack == resource.RLIM_INFINITY or len(os.sched_getaffinity(0)) < 2):
+        pytest.skip("needs a finite stack size and two processors")
+    room = stack * 3 // 2 if room_for_one_thread else 4 << 20
+    out = python(
+        f"""
+        import random, resource, mosswick
+        small = [random.randrange(10**9) for _ in range(49_999)]
+        big = small + [5]
+        mosswick.quicksort(big)
+        def vm():
+            with open("/proc/self/status") as f:
+                return next(int(l.split()[1]) * 1024 for l in f if l.startswith("VmSize:"))
+        soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+        resource.setrlimit(resource.RLIMIT_AS, (vm() + {room}, hard))
+        try:
+            print(mosswick.parallel_sort(small) == sorted(small))
+            try:
+                mosswick.parallel_sort(big)
+            except BaseException as e:
+                print(type(e).__bases__[0].__name__, "|", e)
+        finally:
+            resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+        print(mosswick.parallel_sort(big) == sorted(big))
+        """
+    ).stdout.splitlines()
+    assert out[0] == "True"
+    base, message = out[1].split(" | ")
+    assert base == "BaseException"
+    assert message.startswith("failed to spawn thread: ") and "os error" in message
+    assert out[2] == "True"
+
+
+def bits(values):
+    return sorted(struct.pack("<d", v) for v in values)
+
+
+@pytest.mark.parametrize("n", [0, 1, 2, 16, 17, 24, 25, 127, 128, 129, 5000, 100_000])
+def test_quicksort_f64_matches_sorted(n):
+    rng = random.Random(n)
+    values = [rng.uniform(-1e9, 1e9) for _ in range(n)]
+    for case in (values, sorted(values), sorted(values, reverse=True), [0.5] * n,
+                 [rng.choice((-math.inf, math.inf, 0.0, 1e-300, -5e-324)) for _ in range(n)]):
+        assert mosswick.quicksort_f64(case) == sorted(case)
+
+
+def test_quicksort_f64_accepts_ints_and_signed_zeros():
+    assert mosswick.quicksort_f64([3, 1, 2]) == [1.0, 2.0, 3.0]
+    assert all(type(x) is float for x in mosswick.quicksort_f64([3, 1, 2]))
+    result = mosswick.quicksort_f64([0.0, -0.0, 1.0, -0.0, -1.0])
+    assert result == [-1.0, 0.0, 0.0, 0.0, 1.0]
+    assert bits(result) == bits([0.0, -0.0, 1.0, -0.0, -1.0])
+
+
+@pytest.mark.parametrize("n", [2, 17, 100, 1000, 100_000])
+@pytest.mark.parametrize("nan_share", [0.01, 0.5, 0.99])
+def test_quicksort_f64_with_nan_returns_a_permutation(n, nan_share):
+    # Any order of the NaNs is allowed; nothing may be lost, duplicated or read out of bounds.
+    rng = random.Random(n)
+    values = [math.nan if rng.random() < nan_share else rng.uniform(-10, 10) for _ in range(n)]
+    result = mosswick.quicksort_f64(values)
+    assert bits(result) == bits(values)
+
+
+def test_sorts_from_several_threads():
+    rng = random.Random(3)
+    inputs = [[rng.randrange(10**6) for _ in range(60_000)] for _ in range(6)]
+    results = [None] * len(inputs)
+
+    def work(i):
+        results[i] = (mosswick.quicksort(inputs[i]), mosswick.parallel_sort(inputs[i]))
+
+    threads = [threading.Thread(target=work, args=(i,)) for i in range(len(inputs))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for values, (quick, parallel) in zip(inputs, results):
+        assert quick == parallel == sorted(values)
+
+
+class TestSequenceConversion:
+    @pytest.mark.parametrize(
+        "arg, message",
+        [("abc", "argument 'arr': Can't extract `str` to `Vec`"),
+         ({1: 2}, "argument 'arr': 'dict' object cannot be converted to 'Sequence'"),
+         (5, "argument 'arr': 'int' object cannot be converted to 'Sequence'")],
+    )
+    def test_refusals(self, arg, message):
+        with pytest.raises(TypeError) as info:
+            mosswick.quicksort(arg)
+        assert str(info.value) == message
+
+    def test_item_errors(self):
+        with pytest.raises(TypeError, match="^argument 'arr': "):
+            mosswick.quicksort([1, 2.5])
+        with pytest.raises(OverflowError):
+            mosswick.quicksort([1, 2**63])
+        with pytest.raises(TypeError, match="^argument 'arr': "):
+            mosswick.quicksort_f64([1.0, "x"])
+
+    @pytest.mark.parametrize("arg", [(3, 1, 2), range(3, 0, -1), [True, 3, 2], bytearray(b"\x03\x01\x02")])
+    def test_other_sequences(self, arg):
+        assert mosswick.quicksort(arg) == sorted(int(x) for x in arg)
+
+    def test_items_with_index_that_shrink_the_list(self):
+        values = [3, 1, 2]
+
+        class Shrinks:
+            def __index__(self):
+                values.clear()
+                return 9
+
+        values.insert(1, Shrinks())
+        assert mosswick.quicksort(values) == [3, 9]
+
+    def test_int_results_are_plain_ints(self):
+        assert [type(x) for x in mosswick.quicksort([True, 2])] == [int, int]
+
+
+class TestNumpyArrays:
+    """Arrays of native int64 / float64 are copied in one block; everything else is iterated.
+    Either way the outcome must be that of the same items in a list."""
+
+    @staticmethod
+    def outcome(fn, arg):
+        try:
+            return fn(arg)
+        except (TypeError, OverflowError, ValueError) as e:
+            return type(e), str(e)
+
+    @staticmethod
+    def arrays(np):
+        ints = np.array([5, -3, 2**62, 0, -(2**63)], dtype=np.int64)
+        floats = np.array([2.5, -0.0, 1e300, -7.25, 3.0])
+        return [ints, floats, ints[::2], floats[::-1], ints.astype(">i8"), floats.astype(">f8"),
+                ints.astype(np.longlong), np.array([7, -1], dtype=np.int32), np.array([2.5, -7.25], dtype=np.float32),
+                np.array([True, False]), np.arange(6).reshape(2, 3), np.array([], dtype=np.int64),
+                np.array([1.5]), np.array([2**63], dtype=np.uint64)]
+
+    @pytest.mark.parametrize("fn", [mosswick.quicksort, mosswick.dedup, mosswick.quicksort_f64, mosswick.mean],
+                             ids=lambda f: f.__name__)
+    def test_same_as_the_items_in_a_list(self, fn):
+        np = pytest.importorskip("numpy")
+        for array in self.arrays(np):
+            assert repr(self.outcome(fn, array)) == repr(self.outcome(fn, list(array))), (array.dtype, array.shape)
+
+    def test_subclass_iteration_is_respected(self):
+        np = pytest.importorskip("numpy")
+
+        class Backwards(np.ndarray):
+            def __iter__(self):
+                return reversed(self.tolist())
+
+        array = np.array([1, 2, 3, 1], dtype=np.int64)
+        assert mosswick.dedup(array) == [1, 2, 3]
+        assert mosswick.dedup(array.view(Backwards)) == [1, 3, 2]

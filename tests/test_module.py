@@ -2,6 +2,7 @@ import shutil
 import subprocess
 import sys
 
+import numpy as np
 import pytest
 
 import mosswick
@@ -28,12 +29,11 @@ def internal_failure():
 
 
 class TestRegistration:
-    def test_all_follows_the_table(self):
-        registered = set(mosswick.__all__)
-        assert mosswick.__all__ == [name for name in TABLE if name in registered]
-        assert registered <= set(TABLE)
-        for name in mosswick.__all__:
-            assert getattr(mosswick, name) is not None
+    def test_all_is_the_table(self):
+        assert mosswick.__all__ == TABLE
+        assert mosswick.__all__[-2:] == ["Tensor", "MosswickHashMap"]
+        public = {name for name in vars(mosswick) if not name.startswith("_")}
+        assert public == set(TABLE)
 
     def test_module_doc_is_empty_string(self):
         assert mosswick.__doc__ == ""
@@ -51,7 +51,21 @@ class TestRegistration:
     def test_text_signature_and_empty_body(self):
         assert mosswick.gcd.__text_signature__ == "(a, b)"
         assert mosswick.gcd.__doc__ is None
-        assert mosswick.mod_pow.__text_signature__ == "(base, exp, modulus)"
+        assert mosswick.adam_step.__text_signature__ == (
+            "(params, grads, m, v, lr=0.001, beta1=0.9, beta2=0.999, eps=1e-8, t=1)")
+        assert mosswick.one_hot.__doc__ == "One-hot encode class indices into a (n, num_classes) float matrix."
+        documented = [name for name in TABLE[:50] if getattr(mosswick, name).__doc__ is not None]
+        assert documented == ["leaky_relu", "elu", "gelu", "silu", "softmax", "softmax_cross_entropy", "one_hot",
+                              "mae_loss", "bce_loss", "adam_step", "clip_grad_norm", "dropout"]
+
+    def test_classes(self):
+        for cls, signature in ((mosswick.Tensor, "(array)"), (mosswick.MosswickHashMap, "()")):
+            assert cls.__name__ == cls.__qualname__ and "." not in cls.__name__
+            assert cls.__module__ == "mosswick"
+            assert cls.__text_signature__ == signature
+            with pytest.raises(TypeError):
+                type("Sub", (cls,), {})
+            assert not hasattr(cls(*([np.zeros(1)] if cls is mosswick.Tensor else [])), "__dict__")
 
     def test_reimport_gives_identical_objects(self):
         gcd = mosswick.gcd

@@ -1,0 +1,73 @@
+"""The type stubs shipped beside the module agree with it."""
+
+import ast
+import inspect
+import os
+
+import pytest
+
+import mosswick
+
+STUB = os.path.join(os.path.dirname(mosswick.__file__), "mosswick.pyi")
+
+
+def stub_tree():
+    with open(STUB) as f:
+        return ast.parse(f.read())
+
+
+def public(nodes):
+    return {n.name: n for n in nodes if isinstance(n, (ast.FunctionDef, ast.ClassDef)) and not n.name.startswith("_")}
+
+
+def stub_parameters(node, drop_first):
+    args = node.args.args[1:] if drop_first else node.args.args
+    defaults = [None] * (len(node.args.args) - len(node.args.defaults)) + list(node.args.defaults)
+    defaults = defaults[1:] if drop_first else defaults
+    return [(a.arg, inspect.Parameter.empty if d is None else ast.literal_eval(d)) for a, d in zip(args, defaults)]
+
+
+def runtime_parameters(obj):
+    params = list(inspect.signature(obj).parameters.values())
+    if params and params[0].name in ("self", "cls"):
+        params = params[1:]
+    return [(p.name, p.default) for p in params]
+
+
+def test_the_stub_is_installed_beside_the_module():
+    assert os.path.exists(STUB)
+
+
+def test_same_public_names():
+    assert set(public(stub_tree().body)) == set(mosswick.__all__)
+
+
+def test_every_definition_has_a_one_line_docstring():
+    for node in ast.walk(stub_tree()):
+        if isinstance(node, (ast.FunctionDef, ast.ClassDef)):
+            doc = ast.get_docstring(node)
+            assert doc and "\n" not in doc, node.name
+
+
+@pytest.mark.parametrize("name", [n for n, node in public(stub_tree().body).items() if isinstance(node, ast.FunctionDef)])
+def test_function_parameters_and_defaults(name):
+    node = public(stub_tree().body)[name]
+    assert stub_parameters(node, drop_first=False) == runtime_parameters(getattr(mosswick, name))
+
+
+@pytest.mark.parametrize("name", ["Tensor", "MosswickHashMap"])
+def test_class_members(name):
+    cls = getattr(mosswick, name)
+    node = public(stub_tree().body)[name]
+    members = [n for n in node.body if isinstance(n, ast.FunctionDef)]
+    runtime_members = {m for m in vars(cls) if not m.startswith("_")}
+    assert {m.name for m in members if not m.name.startswith("_")} == runtime_members
+    for member in members:
+        decorators = {d.id for d in member.decorator_list if isinstance(d, ast.Name)}
+        if member.name == "__new__":
+            assert stub_parameters(member, drop_first=True) == runtime_parameters(cls)
+        elif "property" in decorators:
+            assert inspect.isgetsetdescriptor(vars(cls)[member.name])
+        elif not member.name.startswith("_"):
+            expected = runtime_parameters(getattr(cls, member.name))
+            assert stub_parameters(member, drop_first=True) == expected, member.name

@@ -1,4 +1,4 @@
-# make demo | make test | make bench | make sanitize
+# make demo | make test | make bench | make sanitize | make typecheck
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
 # may be overridden (CI does, to test several interpreters and NumPy versions).
 
@@ -16,7 +16,7 @@ PEERS := numpy scikit-learn rapidfuzz gmpy2 sympy matplotlib
 # libstdc++ is preloaded too, so the sanitizer finds the C++ runtime's __cxa_throw.
 ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so) $(shell $(CXX) -print-file-name=libstdc++.so)
 
-.PHONY: demo test bench sanitize clean
+.PHONY: demo test bench sanitize typecheck clean
 
 $(VENV)/.tools:
 	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
@@ -29,8 +29,13 @@ $(BUILT): $(VENV)/.tools $(SOURCES)
 		-C build-dir=build/$(notdir $(VENV)) $(BUILD_FLAGS) .
 	touch $@
 
-demo: $(BUILT)
-	$(PYTHON) examples/tour.py
+# The demo trains on scikit-learn's bundled digits (it falls back to generated data without it).
+$(VENV)/.demo: $(VENV)/.tools
+	$(PYTHON) -m pip install -q scikit-learn
+	touch $@
+
+demo: $(BUILT) $(VENV)/.demo
+	$(PYTHON) examples/train_mlp.py
 
 test: $(BUILT)
 	$(TEST_ENV) $(PYTHON) -m pytest -q tests
@@ -48,6 +53,11 @@ sanitize:
 	$(MAKE) test VENV=.venv-asan \
 		BUILD_FLAGS="-C cmake.define.MOSSWICK_SANITIZE=ON" \
 		TEST_ENV="LD_PRELOAD='$(ASAN_RUNTIME)' ASAN_OPTIONS=detect_leaks=0 MOSSWICK_SANITIZED=1"
+
+# The examples type-checked against the installed stubs.
+typecheck: $(BUILT)
+	$(PYTHON) -m pip install -q mypy
+	$(PYTHON) -m mypy examples
 
 clean:
 	rm -rf build .venv .venv-*

@@ -183,6 +183,8 @@ class TestSequenceConversion:
         assert [type(x) for x in mosswick.quicksort([True, 2])] == [int, int]
 
 
+# NumPy 1 deprecates np.bool_ as an index, which the int conversion of a bool array uses.
+@pytest.mark.filterwarnings("ignore:In future, it will be an error for 'np.bool_':DeprecationWarning")
 class TestNumpyArrays:
     """Arrays of native int64 / float64 are copied in one block; everything else is iterated.
     Either way the outcome must be that of the same items in a list."""

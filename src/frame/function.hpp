@@ -146,24 +146,42 @@ const char* docstring(const char* body) {
 
 // ---- table entries ----
 
+// The class named in binding messages: none for module-level functions.
+template <class Owner>
+const char* owner_name() {
+    if constexpr (std::is_void_v<Owner>) {
+        return nullptr;
+    } else {
+        return PyClass<Owner>::name;
+    }
+}
+
+// The vectorcall-with-keywords entry shared by functions, methods and class methods.
+template <class Sig, auto F, Gil G, bool HasSelf, class Owner, auto... Defaults>
+PyObject* vector_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    return guarded(
+        [&]() -> PyObject* {
+            PyObject* slots[Sig::arity + 1];
+            if (!bind_vector(parameters<Sig>(owner_name<Owner>()), args, nargs, kwnames, slots)) {
+                return nullptr;
+            }
+            return Invoke<Sig, F, G, HasSelf, Defaults...>::run(HasSelf ? self : nullptr, slots);
+        },
+        nullptr);
+}
+
+template <class Sig, auto F, Gil G, bool HasSelf, class Owner, auto... Defaults>
+PyMethodDef vector_def(int flags, const char* body) {
+    return {Sig::c_name.data(),
+            reinterpret_cast<PyCFunction>(
+                reinterpret_cast<void (*)()>(&vector_entry<Sig, F, G, HasSelf, Owner, Defaults...>)),
+            flags | METH_FASTCALL | METH_KEYWORDS, docstring<Sig>(body)};
+}
+
 // A module-level function.
 template <Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
 PyMethodDef function(const char* body = "") {
-    using Sig = Signature<S>;
-    PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) =
-        [](PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept -> PyObject* {
-        return guarded(
-            [&]() -> PyObject* {
-                PyObject* slots[Sig::arity + 1];
-                if (!bind_vector(parameters<Sig>(nullptr), args, nargs, kwnames, slots)) {
-                    return nullptr;
-                }
-                return Invoke<Sig, F, G, false, Defaults...>::run(nullptr, slots);
-            },
-            nullptr);
-    };
-    return {Sig::c_name.data(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry)),
-            METH_FASTCALL | METH_KEYWORDS, docstring<Sig>(body)};
+    return vector_def<Signature<S>, F, G, false, void, Defaults...>(0, body);
 }
 
 // The class of a method's receiver: the first parameter of its routine.
@@ -177,51 +195,24 @@ template <auto F>
 using ReceiverOf = typename Receiver<typename Callable<decltype(F)>::args>::type;
 
 // A method; its routine takes the receiver first (const T& reads, T& changes it).
+// Methods without parameters take no arguments at all.
 template <Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
 PyMethodDef method() {
     using Sig = Signature<S>;
-    using T = ReceiverOf<F>;
     if constexpr (Sig::arity == 0) {
         PyObject* (*entry)(PyObject*, PyObject*) = [](PyObject* self, PyObject*) noexcept -> PyObject* {
             return guarded([&] { return Invoke<Sig, F, G, true>::run(self, nullptr); }, nullptr);
         };
         return {Sig::c_name.data(), entry, METH_NOARGS, docstring<Sig>("")};
     } else {
-        PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) =
-            [](PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept -> PyObject* {
-            return guarded(
-                [&]() -> PyObject* {
-                    PyObject* slots[Sig::arity];
-                    if (!bind_vector(parameters<Sig>(PyClass<T>::name), args, nargs, kwnames, slots)) {
-                        return nullptr;
-                    }
-                    return Invoke<Sig, F, G, true, Defaults...>::run(self, slots);
-                },
-                nullptr);
-        };
-        return {Sig::c_name.data(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry)),
-                METH_FASTCALL | METH_KEYWORDS, docstring<Sig>("")};
+        return vector_def<Sig, F, G, true, ReceiverOf<F>, Defaults...>(0, "");
     }
 }
 
 // A class method of T's class; its routine does not see the class.
 template <class T, Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
 PyMethodDef class_method() {
-    using Sig = Signature<S>;
-    PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) =
-        [](PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept -> PyObject* {
-        return guarded(
-            [&]() -> PyObject* {
-                PyObject* slots[Sig::arity + 1];
-                if (!bind_vector(parameters<Sig>(PyClass<T>::name), args, nargs, kwnames, slots)) {
-                    return nullptr;
-                }
-                return Invoke<Sig, F, G, false, Defaults...>::run(nullptr, slots);
-            },
-            nullptr);
-    };
-    return {Sig::c_name.data(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry)),
-            METH_CLASS | METH_FASTCALL | METH_KEYWORDS, docstring<Sig>("")};
+    return vector_def<Signature<S>, F, G, false, T, Defaults...>(METH_CLASS, "");
 }
 
 // The constructor slot: S is the class's parameter list, such as "(array)"; F returns the new value.

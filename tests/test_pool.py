@@ -1,3 +1,4 @@
+import ast
 import os
 import shutil
 import subprocess
@@ -141,3 +142,28 @@ def test_native_pool_checks(native_pool_test, variant, workers):
     proc = subprocess.run([native_pool_test[variant]], capture_output=True, text=True, env=env, timeout=300)
     assert proc.returncode == 0, proc.stdout + proc.stderr
     assert proc.stdout.strip() == f"workers={workers} ok"
+
+
+AFFINITIES = """
+    import os, numpy as np, mosswick
+    before = set(os.listdir("/proc/self/task"))
+    mosswick.relu(np.zeros(10_000))
+    new = sorted(set(os.listdir("/proc/self/task")) - before)
+    print(sorted(sorted(os.sched_getaffinity(int(t))) for t in new))
+"""
+
+
+@pytest.mark.parametrize("workers", [None, "3"])
+def test_one_worker_per_processor_keeps_to_its_own(workers):
+    env = {key: value for key, value in os.environ.items() if not key.startswith("RAYON_")}
+    if workers:
+        env["RAYON_NUM_THREADS"] = workers
+    proc = subprocess.run([sys.executable, "-c", textwrap.dedent(AFFINITIES)], capture_output=True, text=True,
+                          env=env, timeout=120)
+    assert proc.returncode == 0, proc.stderr
+    allowed = sorted(os.sched_getaffinity(0))
+    affinities = ast.literal_eval(proc.stdout)
+    if workers is None:
+        assert affinities == [[cpu] for cpu in allowed]
+    else:
+        assert affinities == [allowed] * 3

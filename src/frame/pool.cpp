@@ -36,6 +36,28 @@ namespace {
 constexpr std::size_t kWorkerStackBytes = 0x200000;
 constexpr std::size_t kPiecesPerWorker = 4;
 
+// The processors this process may run on, or none when that cannot be read.
+std::vector<int> available_processors() {
+    std::vector<int> processors;
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+        for (int c = 0; c < CPU_SETSIZE; ++c) {
+            if (CPU_ISSET(c, &set)) {
+                processors.push_back(c);
+            }
+        }
+    }
+    return processors;
+}
+
+std::size_t processor_count() {
+    if (const std::size_t n = available_processors().size(); n > 0) {
+        return n;
+    }
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<std::size_t>(online) : 1;
+}
+
 class Job {
 public:
     Job(std::size_t pieces, PieceTask task) : pieces_(pieces), unfinished_(pieces), task_(task) {}
@@ -132,12 +154,23 @@ public:
         sigset_t previous;
         sigfillset(&all);
         pthread_sigmask(SIG_SETMASK, &all, &previous);
+        // With one worker per available processor, each worker keeps to its own: left
+        // to the scheduler, workers woken together are often queued on the waker's
+        // processor while another one idles, and a call runs at the speed of one.
+        const std::vector<int> processors = available_processors();
+        const bool one_each = processors.size() == workers_;
         int failure = 0;
         for (std::size_t i = 0; i < workers_ && failure == 0; ++i) {
             pthread_t thread;
             failure = pthread_create(&thread, &attr, &Pool::main, this);
             if (failure == 0) {
                 threads_.push_back(thread);
+                if (one_each) {
+                    cpu_set_t own;
+                    CPU_ZERO(&own);
+                    CPU_SET(processors[i], &own);
+                    pthread_setaffinity_np(thread, sizeof(own), &own);  // a preference: failure is harmless
+                }
             }
         }
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -251,23 +284,16 @@ std::optional<std::uint64_t> parse_count(const char* text) {
     return value;
 }
 
-std::size_t available_processors() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof(set), &set) == 0 && CPU_COUNT(&set) > 0) {
-        return static_cast<std::size_t>(CPU_COUNT(&set));
-    }
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? static_cast<std::size_t>(online) : 1;
-}
+
 
 std::size_t configured_workers() {
     if (const auto n = parse_count(std::getenv("RAYON_NUM_THREADS"))) {
-        return *n > 0 ? static_cast<std::size_t>(*n) : available_processors();
+        return *n > 0 ? static_cast<std::size_t>(*n) : processor_count();
     }
     if (const auto n = parse_count(std::getenv("RAYON_RS_NUM_CPUS")); n && *n > 0) {
         return static_cast<std::size_t>(*n);
     }
-    return available_processors();
+    return processor_count();
 }
 
 Pool& instance() {

@@ -40,7 +40,7 @@ def draw_chart(outcomes: list[Outcome], path: str, title: str) -> bool:
     ax.set_xlim(10 ** math.floor(math.log10(lo * 0.8)), 10 ** math.ceil(math.log10(hi * 1.25)))
     ax.set_yticks(list(ys), labels, fontsize=8)
     ax.invert_yaxis()
-    ax.set_xlabel("peer time / mosswick time, log scale (right of the dashed line: mosswick is faster)")
+    ax.set_xlabel("peer time / mosswick time (log scale)")
     ax.set_title(title, fontsize=10)
     ax.legend(loc="lower right", fontsize=8)
     fig.tight_layout()

@@ -22,11 +22,7 @@ NewArray<1> map_elements(Vector x, F f) {
                 o[i] = f(in[i]);
             }
         };
-        if (pool::parallel(n)) {
-            pool::for_range(n, body);
-        } else {
-            body(0, n);
-        }
+        pool::loop(n, body);
     } else {
         for (std::size_t i = 0; i < n; ++i) {
             o[i] = f(x[i]);

@@ -19,16 +19,6 @@ void require_contiguous(const auto& view, const char* message) {
     }
 }
 
-// body(begin, end) over [0, n), on the pool from the parallel threshold up.
-template <class Body>
-void for_indices(std::size_t n, Body body) {
-    if (pool::parallel(n)) {
-        pool::for_range(n, body);
-    } else {
-        body(0, n);
-    }
-}
-
 // x^t by square-and-multiply over the bits of |t|, low to high; 1 / x^|t| for negative t.
 double integer_power(double x, std::int32_t t) {
     auto bits = static_cast<std::uint32_t>(std::abs(static_cast<std::int64_t>(t)));
@@ -56,7 +46,7 @@ void sgd_momentum_step(MutableVector params, Vector grads, MutableVector velocit
     double* p = params.data();
     const double* g = grads.data();
     double* vel = velocity.data();
-    for_indices(n, [=](std::size_t begin, std::size_t end) {
+    pool::loop(n, [=](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             vel[i] = momentum * vel[i] + g[i];
             p[i] = p[i] - lr * vel[i];
@@ -82,7 +72,7 @@ void adam_step(MutableVector params, Vector grads, MutableVector m, MutableVecto
     const double* g = grads.data();
     double* mm = m.data();
     double* vv = v.data();
-    for_indices(n, [=](std::size_t begin, std::size_t end) {
+    pool::loop(n, [=](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             const double gi = g[i];
             mm[i] = beta1 * mm[i] + gi * keep1;
@@ -110,7 +100,7 @@ double clip_grad_norm(MutableVector grads, double max_norm) {
     const double norm = std::sqrt(s);
     if (s > 0.0 && norm > max_norm) {
         const double scale = max_norm / norm;
-        for_indices(n, [=](std::size_t begin, std::size_t end) {
+        pool::loop(n, [=](std::size_t begin, std::size_t end) {
             for (std::size_t i = begin; i < end; ++i) {
                 g[i] = scale * g[i];
             }

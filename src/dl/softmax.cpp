@@ -63,11 +63,7 @@ void for_each_row(Matrix x, double* out, Row row) {
             row(i, in + i * classes, out + i * classes, classes);
         }
     };
-    if (pool::parallel(rows)) {
-        pool::for_chunks(rows * classes, classes, body);
-    } else {
-        body(0, rows);
-    }
+    pool::loop(rows, body);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <span>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -51,22 +50,23 @@ void for_range(std::size_t n, Body&& body) {
     run(pieces, PieceTask(piece));
 }
 
-// body(first_chunk, end_chunk) over whole chunks of `chunk` elements of an n-element
-// array (the last chunk may be shorter); a chunk is never divided between pieces.
+// The loop kernels run: body(begin, end) over [0, n), split across the pool when
+// `size` (the elements or rows the loop stands for) reaches the parallel threshold,
+// otherwise in one call on the calling thread. Indices may stand for whole rows or
+// chunks, which are then never divided; pieces write disjoint memory, so results
+// land in index order on either path.
 template <class Body>
-void for_chunks(std::size_t n, std::size_t chunk, Body&& body) {
-    const std::size_t chunks = chunk == 0 ? 0 : (n + chunk - 1) / chunk;
-    for_range(chunks, std::forward<Body>(body));
+void loop(std::size_t n, Body&& body, std::size_t size) {
+    if (parallel(size)) {
+        for_range(n, body);
+    } else if (n > 0) {
+        body(std::size_t{0}, n);
+    }
 }
 
-// out[i] = f(i) for every index; each piece writes only its own positions.
-template <class T, class F>
-void map_into(std::span<T> out, F&& f) {
-    for_range(out.size(), [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
-            out[i] = f(i);
-        }
-    });
+template <class Body>
+void loop(std::size_t n, Body&& body) {
+    loop(n, std::forward<Body>(body), n);
 }
 
 // The sum of term(i) over [0, n): consecutive pieces, each added left to right from

@@ -84,11 +84,7 @@ std::pair<Rows, std::vector<std::uint64_t>> kmeans(Rows data, std::uint64_t k, s
         auto assign_panels = [&](std::size_t first, std::size_t end) {
             assign(rows, centroids, labels.data(), first, end);
         };
-        if (pool::parallel(n)) {
-            pool::for_range(panels, assign_panels);
-        } else {
-            assign_panels(0, panels);
-        }
+        pool::loop(panels, assign_panels, n);
 
         Rows next(k, std::vector<double>(d, 0.0));
         std::fill(counts.begin(), counts.end(), 0);

@@ -163,11 +163,7 @@ NestedList<double> pairwise(const Rows& a, const Rows& b) {
             i += count;
         }
     };
-    if (pool::parallel(a.size())) {
-        pool::for_range(a.size(), rows_of);
-    } else {
-        rows_of(0, a.size());
-    }
+    pool::loop(a.size(), rows_of);
     return out;
 }
 

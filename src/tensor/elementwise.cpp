@@ -12,22 +12,12 @@ namespace mosswick::tensor {
 
 namespace {
 
-// body(begin, end) over disjoint ranges covering [0, n).
-template <class Body>
-void over_elements(std::size_t n, Body&& body) {
-    if (pool::parallel(n)) {
-        pool::for_range(n, body);
-    } else {
-        body(0, n);
-    }
-}
-
 // A new tensor of self's shape whose element i is f(i).
 template <class F>
 Tensor map_elements(const Tensor& self, F f) {
     auto values = AlignedBuffer<double>::uninitialized(self.size());
     double* out = values.data();
-    over_elements(self.size(), [&](std::size_t begin, std::size_t end) {
+    pool::loop(self.size(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             out[i] = f(i);
         }
@@ -73,7 +63,7 @@ Tensor relu_derivative(const Tensor& self) {
 
 void relu_inplace(Tensor& self) {
     double* x = self.mutable_data();
-    over_elements(self.size(), [=](std::size_t begin, std::size_t end) {
+    pool::loop(self.size(), [=](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             x[i] = x[i] < 0.0 ? 0.0 : x[i];  // keeps -0.0 and NaN
         }
@@ -107,11 +97,7 @@ void add_bias_inplace(Tensor& self, Vector bias) {
             }
         }
     };
-    if (pool::parallel(self.size())) {
-        pool::for_chunks(self.size(), cols, add_rows);
-    } else {
-        add_rows(0, self.shape()[0]);
-    }
+    pool::loop(self.shape()[0], add_rows, self.size());
 }
 
 }  // namespace mosswick::tensor

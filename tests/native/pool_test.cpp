@@ -39,23 +39,23 @@ void each_index_once() {
     }
 }
 
-void collects_in_index_order_and_chunks_stay_whole() {
-    std::vector<std::size_t> out(123'457);
-    pool::map_into(std::span<std::size_t>(out), [](std::size_t i) { return 3 * i; });
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        CHECK(out[i] == 3 * i);
-    }
-    const std::size_t n = 1'000;
-    const std::size_t chunk = 7;
-    std::vector<std::atomic<int>> chunks((n + chunk - 1) / chunk);
-    pool::for_chunks(n, chunk, [&](std::size_t first, std::size_t end) {
-        for (std::size_t c = first; c < end; ++c) {
-            chunks[c].fetch_add(1);
+void loops_follow_the_threshold_and_sums_are_exact() {
+    // Rows stand for 7 elements each: the loop goes to the pool by the element count.
+    std::vector<std::atomic<int>> rows(2'000);
+    std::atomic<int> calls{0};
+    pool::loop(rows.size(), [&](std::size_t begin, std::size_t end) {
+        calls.fetch_add(1);
+        for (std::size_t r = begin; r < end; ++r) {
+            rows[r].fetch_add(1);
         }
-    });
-    for (auto& c : chunks) {
-        CHECK(c.load() == 1);
+    }, 7 * rows.size());
+    for (auto& r : rows) {
+        CHECK(r.load() == 1);
     }
+    CHECK(calls.load() == static_cast<int>(pool::pieces_for(rows.size())));
+    calls = 0;
+    pool::loop(9'999, [&](std::size_t begin, std::size_t end) { calls.fetch_add(begin == 0 && end == 9'999); });
+    CHECK(calls.load() == 1);  // below the threshold: one call on this thread
     CHECK(pool::sum(100'001, [](std::size_t i) { return static_cast<double>(i); }) == 5'000'050'000.0);
     CHECK(pool::sum(0, [](std::size_t) { return 1.0; }) == 0.0);
 }
@@ -133,7 +133,7 @@ void forked_child_gets_a_working_pool() {
 
 int main() {
     each_index_once();
-    collects_in_index_order_and_chunks_stay_whole();
+    loops_follow_the_threshold_and_sums_are_exact();
     nested_operations_finish();
     failures_arrive_after_every_piece();
     many_submitting_threads();

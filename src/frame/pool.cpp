@@ -146,6 +146,12 @@ public:
 
     // Starts every worker; on failure stops the ones started and throws.
     void start() {
+        // With one worker per available processor, each worker keeps to its own: left
+        // to the scheduler, workers woken together are often queued on the waker's
+        // processor while another one idles, and a call runs at the speed of one.
+        const std::vector<int> processors = available_processors();
+        const bool one_each = processors.size() == workers_;
+        threads_.reserve(workers_);  // allocated first: nothing below throws once threads run
         pthread_attr_t attr;
         pthread_attr_init(&attr);
         pthread_attr_setstacksize(&attr, kWorkerStackBytes);
@@ -154,11 +160,6 @@ public:
         sigset_t previous;
         sigfillset(&all);
         pthread_sigmask(SIG_SETMASK, &all, &previous);
-        // With one worker per available processor, each worker keeps to its own: left
-        // to the scheduler, workers woken together are often queued on the waker's
-        // processor while another one idles, and a call runs at the speed of one.
-        const std::vector<int> processors = available_processors();
-        const bool one_each = processors.size() == workers_;
         int failure = 0;
         for (std::size_t i = 0; i < workers_ && failure == 0; ++i) {
             pthread_t thread;

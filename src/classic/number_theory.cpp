@@ -5,7 +5,7 @@
 #include <new>
 
 #include "classic/montgomery.hpp"
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::classic {
 

@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "classic/partition.hpp"
-#include "frame/buffer.hpp"
-#include "frame/errors.hpp"
+#include "core/buffer.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::classic {
 

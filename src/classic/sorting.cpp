@@ -10,7 +10,7 @@
 
 #include "classic/float_sort.hpp"
 #include "classic/partition.hpp"
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::classic {
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "classic/float_sort.hpp"
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::classic {
 

@@ -2,7 +2,7 @@
 // Derivatives take the pre-activation input x.
 #pragma once
 
-#include "frame/ndview.hpp"
+#include "core/ndview.hpp"
 
 namespace mosswick::dl {
 

@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 #include "random/draws.hpp"
 #include "random/fills.hpp"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "frame/ndview.hpp"
+#include "core/ndview.hpp"
 
 namespace mosswick::dl {
 

@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
-#include "frame/ndview.hpp"
-#include "frame/pool.hpp"
+#include "core/ndview.hpp"
+#include "core/pool.hpp"
 
 namespace mosswick::dl {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "frame/errors.hpp"
-#include "frame/pool.hpp"
+#include "core/errors.hpp"
+#include "core/pool.hpp"
 
 namespace mosswick::dl {
 

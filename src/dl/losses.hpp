@@ -2,7 +2,7 @@
 // mean of a per-element term. Any stride is accepted.
 #pragma once
 
-#include "frame/ndview.hpp"
+#include "core/ndview.hpp"
 
 namespace mosswick::dl {
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::dl {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "frame/ndview.hpp"
+#include "core/ndview.hpp"
 
 namespace mosswick::dl {
 

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "frame/errors.hpp"
-#include "frame/pool.hpp"
+#include "core/errors.hpp"
+#include "core/pool.hpp"
 
 namespace mosswick::dl {
 

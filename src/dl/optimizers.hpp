@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "frame/ndview.hpp"
+#include "core/ndview.hpp"
 
 namespace mosswick::dl {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "frame/errors.hpp"
-#include "frame/pool.hpp"
+#include "core/errors.hpp"
+#include "core/pool.hpp"
 
 namespace mosswick::dl {
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "frame/ndview.hpp"
+#include "core/ndview.hpp"
 
 namespace mosswick::dl {
 

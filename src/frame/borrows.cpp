@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "frame/convert.hpp"
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 #include "frame/numpy_api.hpp"
 
 namespace mosswick::frame::numpy {

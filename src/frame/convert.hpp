@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "frame/buffer.hpp"
+#include "core/buffer.hpp"
 #include "frame/python.hpp"
 
 namespace mosswick::frame {

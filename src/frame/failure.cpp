@@ -3,7 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::frame {
 

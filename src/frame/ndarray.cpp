@@ -1,7 +1,7 @@
 #include "frame/ndarray.hpp"
 
 #include "frame/convert.hpp"
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::frame {
 

@@ -9,7 +9,7 @@
 
 #include "frame/arg.hpp"
 #include "frame/borrows.hpp"
-#include "frame/ndview.hpp"
+#include "core/ndview.hpp"
 #include "frame/numpy_api.hpp"
 #include "frame/python.hpp"
 #include "frame/result.hpp"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::frame::numpy {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/nested.hpp"
+#include "core/nested.hpp"
 #include "frame/python.hpp"
 
 namespace mosswick::frame {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/buffer.hpp"
+#include "core/buffer.hpp"
 
 namespace mosswick::hashmap {
 

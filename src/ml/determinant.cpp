@@ -2,7 +2,7 @@
 #include <cmath>
 #include <vector>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 #include "ml/linear_algebra.hpp"
 #include "ml/row_kernels.hpp"
 #include "ml/square_matrix.hpp"
@@ -20,7 +20,7 @@ double determinant(Rows matrix) {
     if (n == 1) {
         return m->row(0)[0];
     }
-    const RowKernels& kernels = row_kernels();
+    const RowKernels& kernels = dispatch<RowKernels>();
     constexpr std::size_t K = kStepsPerBlock;
     // f[r * K + s]: the multiplier of row r at step s of the current block.
     std::vector<double> multipliers(n * K);

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <limits>
 
-#include "frame/errors.hpp"
-#include "frame/pool.hpp"
+#include "core/errors.hpp"
+#include "core/pool.hpp"
 #include "ml/panels.hpp"
 #include "ml/row_kernels.hpp"
 
@@ -29,7 +29,7 @@ double squared_distance(const std::vector<double>& x, const std::vector<double>&
 // distance is strictly below every earlier one and below the largest finite double, or 0 if
 // none is. The panels hold the rows, one per lane, so the comparisons run lane by lane.
 void assign(const Panels& rows, const Rows& centroids, std::uint64_t* labels, std::size_t first, std::size_t end) {
-    const PanelKernel kernel = row_kernels().squared_difference;
+    const PanelKernel kernel = dispatch<RowKernels>().squared_difference;
     const std::size_t k = centroids.size();
     const double* tile[kTileRows];
     double distances[kTileRows * kPanelWidth];

@@ -2,7 +2,7 @@
 // elimination with partial pivoting on a private copy.
 #pragma once
 
-#include "frame/nested.hpp"
+#include "core/nested.hpp"
 #include "ml/rows.hpp"
 
 namespace mosswick::ml {

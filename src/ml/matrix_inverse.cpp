@@ -2,7 +2,7 @@
 #include <cmath>
 #include <vector>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 #include "ml/linear_algebra.hpp"
 #include "ml/row_kernels.hpp"
 #include "ml/square_matrix.hpp"
@@ -18,7 +18,7 @@ NestedList<double> matrix_inverse(Rows matrix) {
         throw ValueError("Matrix must be square.");
     }
     const std::size_t n = m->size();
-    const RowKernels& kernels = row_kernels();
+    const RowKernels& kernels = dispatch<RowKernels>();
     SquareMatrix inverse = SquareMatrix::identity(n);
     constexpr std::size_t K = kStepsPerBlock;
     // f[r * K + s]: the multiplier of row r at step s of the current block.

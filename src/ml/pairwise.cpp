@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "frame/buffer.hpp"
-#include "frame/pool.hpp"
+#include "core/buffer.hpp"
+#include "core/pool.hpp"
 #include "ml/panels.hpp"
 #include "ml/row_kernels.hpp"
 
@@ -61,7 +61,7 @@ inline double similarity(double dot, double norm_x, double norm_y) {
 
 class Cosine {
 public:
-    Cosine(const Rows& a, const Rows& b) : kernels_(row_kernels()), a_(a), b_(b) {}
+    Cosine(const Rows& a, const Rows& b) : kernels_(dispatch<RowKernels>()), a_(a), b_(b) {}
 
     static PanelKernel kernel(const RowKernels& kernels) { return kernels.dot; }
 
@@ -134,7 +134,7 @@ NestedList<double> pairwise(const Rows& a, const Rows& b) {
     }
     const Metric metric(a, b);
     const Panels panels(b);
-    const PanelKernel kernel = Metric::kernel(row_kernels());
+    const PanelKernel kernel = Metric::kernel(dispatch<RowKernels>());
     NestedList<double> out = NestedList<double>::matrix(a.size(), b.size());
     // Output rows begin .. end - 1; consecutive rows of equal length share each pass over a panel.
     auto rows_of = [&](std::size_t begin, std::size_t end) {

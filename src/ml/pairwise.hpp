@@ -3,7 +3,7 @@
 // either matrix has no rows the result has none either.
 #pragma once
 
-#include "frame/nested.hpp"
+#include "core/nested.hpp"
 #include "ml/rows.hpp"
 
 namespace mosswick::ml {

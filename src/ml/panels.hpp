@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "frame/buffer.hpp"
+#include "core/buffer.hpp"
 #include "ml/row_kernels.hpp"
 
 namespace mosswick::ml {

@@ -1,10 +1,12 @@
-// Vectorised row operations shared by the machine-learning routines, chosen once
-// for the instruction sets of the running processor. Each lane accumulates its
+// Vectorised row operations shared by the machine-learning routines, one build per
+// instruction set; dispatch<RowKernels>() gives the running processor's. Each lane accumulates its
 // own sum in index order with every product and difference rounded separately,
 // so a lane's result equals the plain scalar loop over the same entries.
 #pragma once
 
 #include <cstddef>
+
+#include "core/isa.hpp"
 
 namespace mosswick::ml {
 
@@ -35,13 +37,9 @@ struct RowKernels {
                             std::size_t n);
     // row[k] = row[k] / divisor for k < n.
     void (*divide)(double* row, double divisor, std::size_t n);
+
+    template <Isa>
+    static const RowKernels& build();
 };
-
-// The best kernels the processor supports.
-const RowKernels& row_kernels();
-
-// The same kernels built for AVX2 and for AVX-512; only row_kernels() picks between them.
-const RowKernels& row_kernels_avx2();
-const RowKernels& row_kernels_avx512();
 
 }  // namespace mosswick::ml

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "frame/buffer.hpp"
-#include "frame/nested.hpp"
+#include "core/buffer.hpp"
+#include "core/nested.hpp"
 #include "ml/rows.hpp"
 
 namespace mosswick::ml {

@@ -8,21 +8,12 @@
 #include <bit>
 #include <cmath>
 
-#include "frame/cpu.hpp"
 #include "random/kernels.hpp"
 
 namespace mosswick::random {
 
-void kernels::uniforms_portable(const std::uint32_t* words, std::size_t count, double* out) {
-    for (std::size_t k = 0; k < count; ++k) {
-        out[k] = uniform_from(words[2 * k] | std::uint64_t{words[2 * k + 1]} << 32);
-    }
-}
-
 void uniforms_from_run(const std::uint32_t* words, std::size_t count, double* out) {
-    static const auto kernel =
-        instruction_set() == InstructionSet::avx512 ? kernels::uniforms_avx512 : kernels::uniforms_portable;
-    kernel(words, count, out);
+    dispatch<StreamKernels>().uniforms(words, count, out);
 }
 
 namespace {

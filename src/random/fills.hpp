@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "frame/pool.hpp"
+#include "core/pool.hpp"
 #include "random/generators.hpp"
 
 namespace mosswick::random {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::random {
 

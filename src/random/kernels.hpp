@@ -1,23 +1,25 @@
-// The variants of the vector kernels, one per instruction set; chacha.cpp and
-// draws.cpp pick one at run time. Raw pointers only: the vector files must not
-// instantiate templates or inline functions that other files share.
+// The vector kernels of the random streams, one build per instruction set;
+// dispatch<StreamKernels>() gives the running processor's.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace mosswick::random::kernels {
+#include "core/isa.hpp"
 
-// The block function. key: 8 words; out: `groups` groups of four blocks (64 words each).
-void chacha12_blocks_portable(const std::uint32_t* key, std::uint64_t counter, std::uint32_t* out,
-                              std::size_t groups);
-void chacha12_blocks_avx2(const std::uint32_t* key, std::uint64_t counter, std::uint32_t* out, std::size_t groups);
-void chacha12_blocks_avx512(const std::uint32_t* key, std::uint64_t counter, std::uint32_t* out,
+namespace mosswick::random {
+
+struct StreamKernels {
+    // The ChaCha12 block function. key: 8 words; out: `groups` groups of four blocks
+    // (64 words each) from block `counter` on.
+    void (*chacha12_blocks)(const std::uint32_t* key, std::uint64_t counter, std::uint32_t* out,
                             std::size_t groups);
+    // out[k] = draw_uniform's value for the 64-bit word whose halves are words[2k] (low)
+    // and words[2k + 1] (high), for k < count.
+    void (*uniforms)(const std::uint32_t* words, std::size_t count, double* out);
 
-// out[k] = draw_uniform's value for the 64-bit word whose halves are words[2k] (low)
-// and words[2k + 1] (high), for k < count.
-void uniforms_portable(const std::uint32_t* words, std::size_t count, double* out);
-void uniforms_avx512(const std::uint32_t* words, std::size_t count, double* out);
+    template <Isa>
+    static const StreamKernels& build();
+};
 
-}  // namespace mosswick::random::kernels
+}  // namespace mosswick::random

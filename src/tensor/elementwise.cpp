@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "frame/errors.hpp"
-#include "frame/pool.hpp"
+#include "core/errors.hpp"
+#include "core/pool.hpp"
 #include "tensor/tensor.hpp"
 
 namespace mosswick::tensor {

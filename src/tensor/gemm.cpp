@@ -1,4 +1,4 @@
-// Loops, from the outside in:
+// Loops, from the outside in (the block sizes come with the kernel, see gemm_kernels.hpp):
 //   ic: blocks of mc rows of A and C        packed A block (mc x kc) lives in L3
 //   pc: blocks of kc of the inner size
 //   jc: blocks of nc columns of B and C     packed B block (kc x nc) lives in L2
@@ -12,30 +12,12 @@
 
 #include <algorithm>
 
-#include "frame/buffer.hpp"
-#include "frame/cpu.hpp"
-#include "tensor/microkernel.hpp"
+#include "core/buffer.hpp"
+#include "tensor/gemm_kernels.hpp"
 
 namespace mosswick::tensor {
 
 namespace {
-
-// Cache sizes of the processors this is tuned for (per core: 48 KiB L1d, 2 MiB L2),
-// and the share of the shared last-level cache given to the packed A block.
-constexpr std::size_t kL1Bytes = std::size_t{48} << 10;
-constexpr std::size_t kL2Bytes = std::size_t{2} << 20;
-constexpr std::size_t kL3BlockBytes = std::size_t{4} << 20;
-
-// Block sizes: the kernel's limits, or for one product the even split under them.
-struct Blocking {
-    std::size_t kc;  // inner size of one block: an A panel of rows x kc fills half of L1
-    std::size_t nc;  // columns of the packed B block: kc x nc fills half of L2
-    std::size_t mc;  // rows of the packed A block: mc x kc fills the L3 share
-};
-
-std::size_t round_down(std::size_t value, std::size_t multiple) {
-    return std::max(multiple, value / multiple * multiple);
-}
 
 std::size_t round_up(std::size_t value, std::size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
@@ -49,19 +31,14 @@ std::size_t even_block(std::size_t extent, std::size_t limit, std::size_t granul
 }
 
 struct Engine {
-    MicroKernel kernel;
+    const GemmKernels& kernel;
     Blocking limits;
 };
 
 const Engine& engine() {
     static const Engine chosen = [] {
-        const InstructionSet isa = instruction_set();
-        const MicroKernel k = isa == InstructionSet::avx512 ? avx512_kernel()
-                              : isa == InstructionSet::avx2 ? avx2_kernel()
-                                                            : portable_kernel();
-        const std::size_t kc = round_down(kL1Bytes / 2 / (k.rows * sizeof(double)), 8);
-        return Engine{k, {kc, round_down(kL2Bytes / 2 / (kc * sizeof(double)), k.cols),
-                          round_down(kL3BlockBytes / (kc * sizeof(double)), k.rows)}};
+        const GemmKernels& kernel = dispatch<GemmKernels>();
+        return Engine{kernel, kernel.blocking(cache_sizes())};
     }();
     return chosen;
 }
@@ -120,7 +97,7 @@ void gemm(std::size_t m, std::size_t k, std::size_t n, StridedMatrix a, StridedM
         return;
     }
     const Engine& e = engine();
-    const MicroKernel& kernel = e.kernel;
+    const GemmKernels& kernel = e.kernel;
     const std::size_t mr = kernel.rows;
     const std::size_t nr = kernel.cols;
     const Blocking blocks{even_block(k, e.limits.kc, 1), even_block(n, e.limits.nc, nr),

@@ -1,7 +1,7 @@
 #include <string>
 #include <utility>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 #include "tensor/gemm.hpp"
 #include "tensor/tensor.hpp"
 

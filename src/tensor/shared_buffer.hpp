@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "frame/buffer.hpp"
+#include "core/buffer.hpp"
 
 namespace mosswick::tensor {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::tensor {
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "frame/ndview.hpp"
-#include "frame/nested.hpp"
+#include "core/ndview.hpp"
+#include "core/nested.hpp"
 #include "tensor/shared_buffer.hpp"
 
 namespace mosswick::tensor {

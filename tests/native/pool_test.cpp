@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "frame/errors.hpp"
-#include "frame/pool.hpp"
+#include "core/errors.hpp"
+#include "core/pool.hpp"
 
 using namespace mosswick;
 

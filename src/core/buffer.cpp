@@ -4,7 +4,7 @@
 // Large blocks (results, tensors) are also kept in a few recycling slots when
 // freed, so a routine called in a loop reuses warm memory instead of asking the
 // kernel for new, zeroed pages; huge pages are requested for them as NumPy does.
-#include "frame/buffer.hpp"
+#include "core/buffer.hpp"
 
 #include <sys/mman.h>
 

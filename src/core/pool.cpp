@@ -4,7 +4,7 @@
 // queues its job and sleeps on the job's latch; a worker that starts a nested
 // job queues it at the front and works on it itself, so nesting cannot deadlock:
 // a worker only ever waits for pieces that other threads are already running.
-#include "frame/pool.hpp"
+#include "core/pool.hpp"
 
 #include <pthread.h>
 #include <sched.h>
@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 
 namespace mosswick::pool {
 

@@ -4,10 +4,10 @@
 #include <cstdint>
 
 #include "frame/convert.hpp"
-#include "frame/errors.hpp"
+#include "core/errors.hpp"
 #include "frame/failure.hpp"
 #include "frame/python.hpp"
-#include "frame/table.hpp"
+#include "module/table.hpp"
 
 namespace mosswick::frame {
 

@@ -1,7 +1,7 @@
 // The registration table: one entry per function and class, in registration
 // order. The C++ signature of each routine decides how its arguments are
 // converted and how its result is built.
-#include "frame/table.hpp"
+#include "module/table.hpp"
 
 #include "classic/levenshtein.hpp"
 #include "classic/number_theory.hpp"
@@ -14,7 +14,7 @@
 #include "dl/one_hot.hpp"
 #include "dl/optimizers.hpp"
 #include "dl/softmax.hpp"
-#include "frame/classes.hpp"
+#include "module/classes.hpp"
 #include "frame/function.hpp"
 #include "hashmap/hash_map.hpp"
 #include "ml/kmeans.hpp"

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "frame/buffer.hpp"
+#include "core/buffer.hpp"
 
 namespace mosswick {
 

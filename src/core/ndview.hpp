@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "frame/buffer.hpp"
+#include "core/buffer.hpp"
 
 namespace mosswick {
 

@@ -1,9 +1,0 @@
-#include "ml/row_kernels_body.hpp"
-
-namespace mosswick::ml {
-
-const RowKernels& row_kernels_avx2() {
-    return kRowKernels;
-}
-
-}  // namespace mosswick::ml

@@ -1,0 +1,40 @@
+// The register-tiled inner kernel of the matrix product and the cache blocking that
+// feeds it, one build per instruction set; dispatch<GemmKernels>() gives the running
+// processor's. A tile is rows x cols elements of C computed from two packed panels
+// over an inner size k:
+//   a: k columns of `rows` values each (the tile's rows of A, column after column),
+//   b: k rows of `cols` values each (the tile's columns of B, row after row); it
+//      starts on a 64-byte boundary whenever cols is a multiple of 8.
+// The tile is written at c with row stride c_row and unit column stride: added to
+// what c holds when `accumulate` is set, otherwise stored without reading c.
+#pragma once
+
+#include <cstddef>
+
+#include "core/caches.hpp"
+#include "core/isa.hpp"
+
+namespace mosswick::tensor {
+
+// The largest tile (rows x cols) of any build.
+inline constexpr std::size_t kMaxTile = 256;
+
+// Block sizes of the loops around the kernel (see gemm.cpp).
+struct Blocking {
+    std::size_t kc;  // inner size of one block
+    std::size_t nc;  // columns of the packed B block
+    std::size_t mc;  // rows of the packed A block
+};
+
+struct GemmKernels {
+    std::size_t rows;
+    std::size_t cols;
+    void (*tile)(std::size_t k, const double* a, const double* b, double* c, std::size_t c_row, bool accumulate);
+    // The largest blocks for these caches.
+    Blocking (*blocking)(const CacheSizes& caches);
+
+    template <Isa>
+    static const GemmKernels& build();
+};
+
+}  // namespace mosswick::tensor

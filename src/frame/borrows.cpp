@@ -8,9 +8,11 @@
 #include <string>
 #include <unordered_map>
 
-#include "frame/convert.hpp"
 #include "core/errors.hpp"
+#include "frame/convert.hpp"
+#include "frame/failure.hpp"
 #include "frame/numpy_api.hpp"
+#include "frame/ref.hpp"
 
 namespace mosswick::frame::numpy {
 
@@ -165,20 +167,6 @@ void destroy_shared(PyObject* capsule) {
     delete shared;
 }
 
-std::string pending_error_text() {
-    std::string text;
-    PyObject* error = PyErr_GetRaisedException();
-    if (PyObject* s = error != nullptr ? PyObject_Str(error) : nullptr) {
-        if (const char* utf8 = PyUnicode_AsUTF8AndSize(s, nullptr)) {
-            text = utf8;
-        }
-        Py_DECREF(s);
-    }
-    PyErr_Clear();
-    Py_XDECREF(error);
-    return text;
-}
-
 [[noreturn]] void setup_failed(const std::string& reason) {
     throw InternalFailure("Interal borrow checking API error: " + reason);
 }
@@ -190,41 +178,39 @@ const Shared& shared() {
         return *found;
     }
     PyObject* module = api().multiarray;
-    PyObject* capsule = PyObject_GetAttrString(module, kRegistryName);
-    if (capsule == nullptr) {
+    Ref capsule(PyObject_GetAttrString(module, kRegistryName));
+    if (!capsule) {
         if (!PyErr_ExceptionMatches(PyExc_AttributeError)) {
-            setup_failed(pending_error_text());
+            setup_failed(take_error_text());
         }
         PyErr_Clear();
         auto* record = new Shared{1, new Registry(), acquire_shared, acquire_exclusive, release_shared,
                                   release_exclusive};
-        capsule = PyCapsule_New(record, kRegistryName, destroy_shared);
-        if (capsule == nullptr) {
+        capsule = Ref(PyCapsule_New(record, kRegistryName, destroy_shared));
+        if (!capsule) {
             delete static_cast<Registry*>(record->registry);
             delete record;
-            setup_failed(pending_error_text());
+            setup_failed(take_error_text());
         }
-        if (PyObject_SetAttrString(module, kRegistryName, capsule) < 0) {
-            Py_DECREF(capsule);
-            setup_failed(pending_error_text());
+        if (PyObject_SetAttrString(module, kRegistryName, capsule.get()) < 0) {
+            setup_failed(take_error_text());
         }
     }
-    // The module keeps the capsule alive for the rest of the process; so does this reference.
-    if (!PyCapsule_CheckExact(capsule)) {
+    if (!PyCapsule_CheckExact(capsule.get())) {
         std::string reason = "'";
-        reason += type_name(capsule);
+        reason += type_name(capsule.get());
         reason += "' object cannot be converted to 'PyCapsule'";
-        Py_DECREF(capsule);
         setup_failed(reason);
     }
-    const auto* record = static_cast<const Shared*>(PyCapsule_GetPointer(capsule, kRegistryName));
+    const auto* record = static_cast<const Shared*>(PyCapsule_GetPointer(capsule.get(), kRegistryName));
     if (record == nullptr) {
-        setup_failed(pending_error_text());
+        setup_failed(take_error_text());
     }
     if (record->version < 1) {
         setup_failed("version " + std::to_string(record->version) +
                      " of the borrow checking interface is not supported by mosswick");
     }
+    capsule.release();  // the record lives in it, and it lives for the rest of the process
     found = record;
     return *found;
 }

@@ -4,22 +4,18 @@
 #include <limits>
 
 #include "frame/failure.hpp"
+#include "frame/ref.hpp"
 
 namespace mosswick::frame {
 
 std::string type_name(PyObject* object) {
-    PyObject* name = PyType_GetQualName(Py_TYPE(object));
-    if (name == nullptr) {
+    const Ref name(PyType_GetQualName(Py_TYPE(object)));
+    const char* utf8 = name ? PyUnicode_AsUTF8AndSize(name.get(), nullptr) : nullptr;
+    if (utf8 == nullptr) {
         PyErr_Clear();
         return "?";
     }
-    const char* utf8 = PyUnicode_AsUTF8AndSize(name, nullptr);
-    std::string out = utf8 != nullptr ? utf8 : "?";
-    if (utf8 == nullptr) {
-        PyErr_Clear();
-    }
-    Py_DECREF(name);
-    return out;
+    return utf8;
 }
 
 bool cannot_convert(PyObject* object, std::string_view target) {
@@ -44,12 +40,11 @@ bool Convert<std::int32_t>::from(PyObject* object, std::int32_t& out) {
 }
 
 bool Convert<std::uint64_t>::from(PyObject* object, std::uint64_t& out) {
-    PyObject* index = PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object);
-    if (index == nullptr) {
+    const Ref index(PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object));
+    if (!index) {
         return false;
     }
-    const unsigned long long value = PyLong_AsUnsignedLongLong(index);
-    Py_DECREF(index);
+    const unsigned long long value = PyLong_AsUnsignedLongLong(index.get());
     if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred() != nullptr) {
         return false;
     }
@@ -59,27 +54,27 @@ bool Convert<std::uint64_t>::from(PyObject* object, std::uint64_t& out) {
 
 namespace {
 
+// A type named exactly `name` in module "numpy" (the name is read first: it runs no code).
+bool numpy_type_named(PyTypeObject* type, const char* name) {
+    const Ref type_name(PyType_GetName(type));
+    if (!type_name) {
+        PyErr_Clear();
+        return false;
+    }
+    if (PyUnicode_CompareWithASCIIString(type_name.get(), name) != 0) {
+        return false;
+    }
+    const Ref module(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__"));
+    if (!module) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyUnicode_Check(module.get()) && PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0;
+}
+
 // The NumPy 1 boolean scalar: module "numpy", type name exactly "bool_".
 bool is_numpy1_bool(PyObject* object) {
-    auto* type = reinterpret_cast<PyObject*>(Py_TYPE(object));
-    PyObject* module = PyObject_GetAttrString(type, "__module__");
-    if (module == nullptr) {
-        PyErr_Clear();
-        return false;
-    }
-    const bool in_numpy = PyUnicode_Check(module) && PyUnicode_CompareWithASCIIString(module, "numpy") == 0;
-    Py_DECREF(module);
-    if (!in_numpy) {
-        return false;
-    }
-    PyObject* name = PyType_GetName(Py_TYPE(object));
-    if (name == nullptr) {
-        PyErr_Clear();
-        return false;
-    }
-    const bool named = PyUnicode_CompareWithASCIIString(name, "bool_") == 0;
-    Py_DECREF(name);
-    return named;
+    return numpy_type_named(Py_TYPE(object), "bool_");
 }
 
 }  // namespace
@@ -92,20 +87,18 @@ bool Convert<bool>::from(PyObject* object, bool& out) {
     if (!is_numpy1_bool(object)) {
         return cannot_convert(object, "PyBool");
     }
-    PyObject* method = PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__bool__");
-    if (method == nullptr) {
+    const Ref method(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__bool__"));
+    if (!method) {
         PyErr_Clear();
         return fail(PyExc_TypeError,
                     "object of type '" + type_name(object) + "' does not define a '__bool__' conversion");
     }
-    PyObject* result = PyObject_CallFunctionObjArgs(method, object, nullptr);
-    Py_DECREF(method);
-    if (result == nullptr) {
+    const Ref result(PyObject_CallFunctionObjArgs(method.get(), object, nullptr));
+    if (!result) {
         return false;
     }
-    const bool ok = result == Py_True || result == Py_False;
-    out = result == Py_True;
-    Py_DECREF(result);
+    const bool ok = result.get() == Py_True || result.get() == Py_False;
+    out = result.get() == Py_True;
     return ok || fail(PyExc_TypeError, "__bool__ should return bool");
 }
 
@@ -160,25 +153,7 @@ namespace {
 
 // Exactly numpy.ndarray: a subclass may iterate differently from its buffer.
 bool is_numpy_array(PyObject* object) {
-    PyTypeObject* type = Py_TYPE(object);
-    PyObject* name = PyType_GetName(type);
-    if (name == nullptr) {
-        PyErr_Clear();
-        return false;
-    }
-    const bool named = PyUnicode_CompareWithASCIIString(name, "ndarray") == 0;
-    Py_DECREF(name);
-    if (!named) {
-        return false;
-    }
-    PyObject* module = PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__");
-    if (module == nullptr) {
-        PyErr_Clear();
-        return false;
-    }
-    const bool in_numpy = PyUnicode_Check(module) && PyUnicode_CompareWithASCIIString(module, "numpy") == 0;
-    Py_DECREF(module);
-    return in_numpy;
+    return numpy_type_named(Py_TYPE(object), "ndarray");
 }
 
 // The buffer format of native 64-bit items: 'l' or 'q' for integers, 'd' for doubles.

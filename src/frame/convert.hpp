@@ -12,6 +12,7 @@
 
 #include "core/buffer.hpp"
 #include "frame/python.hpp"
+#include "frame/ref.hpp"
 
 namespace mosswick::frame {
 
@@ -108,30 +109,24 @@ bool for_each_item(PyObject* object, Each&& each) {
                 }
                 continue;
             }
-            Py_INCREF(item);
-            const bool ok = each(item);
-            Py_DECREF(item);
-            if (!ok) {
+            const Ref held = Ref::borrow(item);
+            if (!each(held.get())) {
                 return false;
             }
             n = size();  // __index__ or __float__ may have resized the list
         }
         return true;
     }
-    PyObject* iterator = PyObject_GetIter(object);
-    if (iterator == nullptr) {
+    const Ref iterator(PyObject_GetIter(object));
+    if (!iterator) {
         return false;
     }
-    bool ok = true;
-    while (PyObject* item = PyIter_Next(iterator)) {
-        ok = each(item);
-        Py_DECREF(item);
-        if (!ok) {
-            break;
+    while (const Ref item{PyIter_Next(iterator.get())}) {
+        if (!each(item.get())) {
+            return false;
         }
     }
-    Py_DECREF(iterator);
-    return ok && PyErr_Occurred() == nullptr;
+    return PyErr_Occurred() == nullptr;
 }
 
 // The items of a NumPy array that are already what a sequence of int64 (or of float64)

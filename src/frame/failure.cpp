@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "core/errors.hpp"
+#include "frame/ref.hpp"
 
 namespace mosswick::frame {
 
@@ -31,6 +32,15 @@ void raise_internal_failure(const char* text) {
 bool fail(PyObject* type, const std::string& text) {
     PyErr_SetString(type, text.c_str());
     return false;
+}
+
+std::string take_error_text() {
+    const Ref error(PyErr_GetRaisedException());
+    const Ref text(error ? PyObject_Str(error.get()) : nullptr);
+    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), nullptr) : nullptr;
+    std::string out = utf8 != nullptr ? utf8 : "";
+    PyErr_Clear();
+    return out;
 }
 
 void raise_current_exception() noexcept {

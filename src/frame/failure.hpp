@@ -23,6 +23,10 @@ void raise_current_exception() noexcept;
 // Sets an exception of `type` with `text` and returns false, for converters.
 bool fail(PyObject* type, const std::string& text);
 
+// Clears the pending Python exception and returns its str() (empty when there is none
+// or it has no readable text).
+std::string take_error_text();
+
 // Runs f (returning PyObject*) and turns any escaping C++ exception into a
 // Python one, so nothing unwinds into the interpreter.
 template <class F>

@@ -1,32 +1,29 @@
 #include "frame/function.hpp"
 
+#include "frame/ref.hpp"
+
 namespace mosswick::frame {
 
 void name_argument_error(std::string_view name) {
-    PyObject* error = PyErr_GetRaisedException();
-    if (error == nullptr || Py_TYPE(error) != reinterpret_cast<PyTypeObject*>(PyExc_TypeError)) {
-        PyErr_SetRaisedException(error);
+    Ref error(PyErr_GetRaisedException());
+    if (!error || Py_TYPE(error.get()) != reinterpret_cast<PyTypeObject*>(PyExc_TypeError)) {
+        PyErr_SetRaisedException(error.release());
         return;
     }
-    PyObject* text = PyObject_Str(error);
-    const char* utf8 = text != nullptr ? PyUnicode_AsUTF8AndSize(text, nullptr) : nullptr;
+    const Ref text(PyObject_Str(error.get()));
+    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), nullptr) : nullptr;
     if (utf8 == nullptr) {
-        Py_XDECREF(text);
-        Py_DECREF(error);
         return;  // the failure to read the text is set instead
     }
     const std::string message = "argument '" + std::string(name) + "': " + utf8;
-    Py_DECREF(text);
-    PyObject* renamed = PyObject_CallFunction(PyExc_TypeError, "s", message.c_str());
-    if (renamed == nullptr) {
-        Py_DECREF(error);
+    Ref renamed(PyObject_CallFunction(PyExc_TypeError, "s", message.c_str()));
+    if (!renamed) {
         return;
     }
-    if (PyObject* cause = PyException_GetCause(error)) {
-        PyException_SetCause(renamed, cause);
+    if (PyObject* cause = PyException_GetCause(error.get())) {
+        PyException_SetCause(renamed.get(), cause);
     }
-    Py_DECREF(error);
-    PyErr_SetRaisedException(renamed);
+    PyErr_SetRaisedException(renamed.release());
 }
 
 }  // namespace mosswick::frame

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "frame/python.hpp"
+#include "frame/ref.hpp"
 #include "frame/result.hpp"
 
 namespace mosswick::frame {
@@ -91,8 +92,8 @@ void destroy_instance(PyObject* object) {
     self->value.~T();
     self->borrow.~BorrowFlag();
     auto release = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+    const Ref type_reference(reinterpret_cast<PyObject*>(type));  // each instance holds one
     release(object);
-    Py_DECREF(type);
 }
 
 // Creates the heap type of T's class: named after the class, not subclassable, no

@@ -1,7 +1,7 @@
 #include "frame/ndarray.hpp"
 
-#include "frame/convert.hpp"
 #include "core/errors.hpp"
+#include "frame/convert.hpp"
 
 namespace mosswick::frame {
 
@@ -73,23 +73,21 @@ PyObject* new_array(AlignedBuffer<double>&& values, const std::size_t* shape, st
         }
         dims[k] = static_cast<Py_ssize_t>(shape[k]);
     }
-    PyObject* holder = PyCapsule_New(values.data(), kHolderName, free_holder);
-    if (holder == nullptr) {
+    Ref holder(PyCapsule_New(values.data(), kHolderName, free_holder));
+    if (!holder) {
         PyErr_Clear();
         throw InternalFailure("Failed to create slice container");
     }
     double* data = values.release();
-    PyObject* array = np.new_from_descr(np.array_type, Py_NewRef(descriptor(numpy::kFloat64)),
-                                        static_cast<int>(rank), dims, nullptr, data, numpy::kWriteable, nullptr);
-    if (array == nullptr) {
-        Py_DECREF(holder);
+    Ref array(np.new_from_descr(np.array_type, Py_NewRef(descriptor(numpy::kFloat64)), static_cast<int>(rank), dims,
+                                nullptr, data, numpy::kWriteable, nullptr));
+    if (!array) {
         return nullptr;
     }
-    if (np.set_base_object(array, holder) < 0) {  // takes the holder in any case
-        Py_DECREF(array);
+    if (np.set_base_object(array.get(), holder.release()) < 0) {  // takes the holder in any case
         return nullptr;
     }
-    return array;
+    return array.release();
 }
 
 }  // namespace mosswick::frame

@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/ndview.hpp"
 #include "frame/arg.hpp"
 #include "frame/borrows.hpp"
-#include "core/ndview.hpp"
 #include "frame/numpy_api.hpp"
 #include "frame/python.hpp"
+#include "frame/ref.hpp"
 #include "frame/result.hpp"
 
 namespace mosswick::frame {
@@ -26,15 +27,14 @@ struct Arg<ArrayView<T, D>> {
     static_assert(std::is_same_v<Element, double> || std::is_same_v<Element, std::int64_t>);
     static constexpr numpy::Access kAccess = std::is_const_v<T> ? numpy::Access::read : numpy::Access::write;
 
-    PyObject* array = nullptr;  // registered and referenced while set
+    Ref array;  // registered while set
     ArrayView<T, D> view;
 
     Arg() = default;
     Arg(const Arg&) = delete;
     ~Arg() {
-        if (array != nullptr) {
-            numpy::release(array, kAccess);
-            Py_DECREF(array);
+        if (array) {
+            numpy::release(array.get(), kAccess);
         }
     }
 
@@ -44,7 +44,7 @@ struct Arg<ArrayView<T, D>> {
         if (rank < 0) {
             return false;
         }
-        array = Py_NewRef(object);
+        array = Ref::borrow(object);
         const numpy::ArrayFields* f = numpy::fields(object);
         std::array<std::size_t, ArrayView<T, D>::kCapacity> extents{};
         std::array<std::ptrdiff_t, ArrayView<T, D>::kCapacity> strides{};

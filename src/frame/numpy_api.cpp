@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/errors.hpp"
+#include "frame/failure.hpp"
+#include "frame/ref.hpp"
 
 namespace mosswick::frame::numpy {
 
@@ -30,44 +32,22 @@ constexpr unsigned kNumpy2FeatureVersion = 18;
 
 std::optional<Api> cached;  // guarded by the interpreter lock
 
-// Steals `object`; on nullptr turns the pending Python error into an internal failure.
-PyObject* need(PyObject* object) {
+// Takes over `object`; on nullptr turns the pending Python error into an internal failure.
+Ref need(PyObject* object) {
     if (object != nullptr) {
-        return object;
+        return Ref(object);
     }
-    std::string text = "Failed to access NumPy array API capsule";
-    PyObject* error = PyErr_GetRaisedException();
-    if (PyObject* s = error != nullptr ? PyObject_Str(error) : nullptr) {
-        if (const char* utf8 = PyUnicode_AsUTF8AndSize(s, nullptr)) {
-            text += ": ";
-            text += utf8;
-        }
-        Py_DECREF(s);
-    }
-    PyErr_Clear();
-    Py_XDECREF(error);
-    throw InternalFailure(text);
+    const std::string text = take_error_text();
+    throw InternalFailure("Failed to access NumPy array API capsule" + (text.empty() ? "" : ": " + text));
 }
 
-class Owned {
-public:
-    explicit Owned(PyObject* object) : object_(need(object)) {}
-    ~Owned() { Py_DECREF(object_); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    PyObject* get() const { return object_; }
-
-private:
-    PyObject* object_;
-};
-
 unsigned major_version() {
-    Owned numpy(PyImport_ImportModule("numpy"));
-    Owned version(PyObject_GetAttrString(numpy.get(), "__version__"));
-    Owned lib(PyImport_ImportModule("numpy.lib"));
-    Owned parser(PyObject_GetAttrString(lib.get(), "NumpyVersion"));
-    Owned parsed(PyObject_CallFunctionObjArgs(parser.get(), version.get(), nullptr));
-    Owned major(PyObject_GetAttrString(parsed.get(), "major"));
+    const Ref numpy = need(PyImport_ImportModule("numpy"));
+    const Ref version = need(PyObject_GetAttrString(numpy.get(), "__version__"));
+    const Ref lib = need(PyImport_ImportModule("numpy.lib"));
+    const Ref parser = need(PyObject_GetAttrString(lib.get(), "NumpyVersion"));
+    const Ref parsed = need(PyObject_CallFunctionObjArgs(parser.get(), version.get(), nullptr));
+    const Ref major = need(PyObject_GetAttrString(parsed.get(), "major"));
     const long value = PyLong_AsLong(major.get());
     if (value < 0 || value > 255) {
         need(nullptr);
@@ -77,15 +57,13 @@ unsigned major_version() {
 
 Api locate() {
     const char* core = major_version() < 2 ? "numpy.core.multiarray" : "numpy._core.multiarray";
-    PyObject* multiarray = need(PyImport_ImportModule(core));
-    Owned capsule(PyObject_GetAttrString(multiarray, "_ARRAY_API"));
+    Ref multiarray = need(PyImport_ImportModule(core));
+    const Ref capsule = need(PyObject_GetAttrString(multiarray.get(), "_ARRAY_API"));
     if (!PyCapsule_CheckExact(capsule.get())) {
-        Py_DECREF(multiarray);
         throw InternalFailure("Failed to access NumPy array API capsule: _ARRAY_API is not a capsule");
     }
     void* pointer = PyCapsule_GetPointer(capsule.get(), PyCapsule_GetName(capsule.get()));
     if (pointer == nullptr) {
-        Py_DECREF(multiarray);
         need(nullptr);
     }
     void** table = static_cast<void**>(pointer);
@@ -96,7 +74,7 @@ Api locate() {
     api.equiv_types = reinterpret_cast<decltype(api.equiv_types)>(table[182]);
     api.set_base_object = reinterpret_cast<decltype(api.set_base_object)>(table[282]);
     api.feature_version = reinterpret_cast<unsigned (*)()>(table[211])();
-    api.multiarray = multiarray;  // kept for the life of the process
+    api.multiarray = multiarray.release();  // kept for the life of the process
     return api;
 }
 

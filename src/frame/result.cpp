@@ -1,5 +1,7 @@
 #include "frame/result.hpp"
 
+#include "frame/ref.hpp"
+
 namespace mosswick::frame {
 
 PyObject* Result<unsigned __int128>::build(unsigned __int128 value) {
@@ -8,16 +10,14 @@ PyObject* Result<unsigned __int128>::build(unsigned __int128 value) {
     if (high == 0) {
         return PyLong_FromUnsignedLongLong(low);
     }
-    PyObject* upper = PyLong_FromUnsignedLongLong(high);
-    PyObject* shift = PyLong_FromLong(64);
-    PyObject* lower = PyLong_FromUnsignedLongLong(low);
-    PyObject* shifted = upper != nullptr && shift != nullptr ? PyNumber_Lshift(upper, shift) : nullptr;
-    PyObject* result = shifted != nullptr && lower != nullptr ? PyNumber_Or(shifted, lower) : nullptr;
-    Py_XDECREF(upper);
-    Py_XDECREF(shift);
-    Py_XDECREF(lower);
-    Py_XDECREF(shifted);
-    return result;
+    const Ref upper(PyLong_FromUnsignedLongLong(high));
+    const Ref shift(PyLong_FromLong(64));
+    const Ref lower(PyLong_FromUnsignedLongLong(low));
+    if (!upper || !shift || !lower) {
+        return nullptr;
+    }
+    const Ref shifted(PyNumber_Lshift(upper.get(), shift.get()));
+    return shifted ? PyNumber_Or(shifted.get(), lower.get()) : nullptr;
 }
 
 }  // namespace mosswick::frame

@@ -9,6 +9,7 @@
 
 #include "core/nested.hpp"
 #include "frame/python.hpp"
+#include "frame/ref.hpp"
 
 namespace mosswick::frame {
 
@@ -51,75 +52,96 @@ struct Result<std::optional<T>> {
 template <class A, class B>
 struct Result<std::pair<A, B>> {
     static PyObject* build(std::pair<A, B>&& value) {
-        PyObject* first = Result<A>::build(std::move(value.first));
-        if (first == nullptr) {
+        Ref first(Result<A>::build(std::move(value.first)));
+        if (!first) {
             return nullptr;
         }
-        PyObject* second = Result<B>::build(std::move(value.second));
-        if (second == nullptr) {
-            Py_DECREF(first);
+        Ref second(Result<B>::build(std::move(value.second)));
+        if (!second) {
             return nullptr;
         }
-        PyObject* tuple = PyTuple_New(2);
-        if (tuple == nullptr) {
-            Py_DECREF(first);
-            Py_DECREF(second);
-            return nullptr;
-        }
-        PyTuple_SetItem(tuple, 0, first);
-        PyTuple_SetItem(tuple, 1, second);
-        return tuple;
+        return PyTuple_Pack(2, first.get(), second.get());
     }
 };
 
 template <class T>
 struct Result<std::vector<T>> {
     static PyObject* build(std::vector<T>&& values) {
-        PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
-        if (list == nullptr) {
+        Ref list(PyList_New(static_cast<Py_ssize_t>(values.size())));
+        if (!list) {
             return nullptr;
         }
         for (std::size_t i = 0; i < values.size(); ++i) {
             PyObject* item = Result<T>::build(std::move(values[i]));
             if (item == nullptr) {
-                Py_DECREF(list);
                 return nullptr;
             }
-            PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
+            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
         }
-        return list;
+        return list.release();
     }
 };
 
-// One list per extent, built inner-first from the row-major values; the value itself for no extents.
+// One list per extent over the row-major values; the value itself for no extents.
+// Built depth first with an explicit stack of the lists being filled, one per
+// extent, so that no rank is too deep for the native stack of any thread.
 template <class T>
 struct Result<NestedList<T>> {
-    static PyObject* build(NestedList<T>&& nested) {
-        std::size_t next = 0;
-        return level(nested, 0, next);
-    }
+    struct Open {
+        Ref list;
+        std::size_t filled;
+    };
 
-    static PyObject* level(NestedList<T>& nested, std::size_t axis, std::size_t& next) {
-        if (axis == nested.shape.size()) {
-            return Result<T>::build(std::move(nested.values[next++]));
+    static PyObject* build(NestedList<T>&& nested) {
+        const std::vector<std::size_t>& shape = nested.shape;
+        if (shape.empty()) {
+            return Result<T>::build(std::move(nested.values[0]));
         }
-        const std::size_t extent = nested.shape[axis];
-        if (extent > static_cast<std::size_t>(PY_SSIZE_T_MAX)) {
-            return PyErr_NoMemory();  // no list can be that long
-        }
-        PyObject* list = PyList_New(static_cast<Py_ssize_t>(extent));
-        if (list == nullptr) {
+        std::vector<Open> open;
+        open.reserve(shape.size());
+        std::size_t next = 0;
+        if (!start(open, shape[0])) {
             return nullptr;
         }
-        for (std::size_t i = 0; i < extent; ++i) {
-            PyObject* item = level(nested, axis + 1, next);
-            if (item == nullptr) {
-                Py_DECREF(list);
-                return nullptr;
+        for (;;) {
+            Open& top = open.back();
+            const std::size_t axis = open.size() - 1;
+            if (top.filled == shape[axis]) {
+                Ref done = std::move(top.list);
+                open.pop_back();
+                if (open.empty()) {
+                    return done.release();
+                }
+                fill(open.back(), done.release());
+            } else if (axis + 1 < shape.size()) {
+                if (!start(open, shape[axis + 1])) {
+                    return nullptr;
+                }
+            } else {
+                PyObject* item = Result<T>::build(std::move(nested.values[next++]));
+                if (item == nullptr) {
+                    return nullptr;
+                }
+                fill(top, item);
             }
-            PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);
         }
-        return list;
+    }
+
+    static bool start(std::vector<Open>& open, std::size_t extent) {
+        if (extent > static_cast<std::size_t>(PY_SSIZE_T_MAX)) {
+            PyErr_NoMemory();  // no list can be that long
+            return false;
+        }
+        Ref list(PyList_New(static_cast<Py_ssize_t>(extent)));
+        if (!list) {
+            return false;
+        }
+        open.push_back({std::move(list), 0});
+        return true;
+    }
+
+    static void fill(Open& parent, PyObject* item) {
+        PyList_SetItem(parent.list.get(), static_cast<Py_ssize_t>(parent.filled++), item);
     }
 };
 

@@ -3,10 +3,11 @@
 #include <atomic>
 #include <cstdint>
 
-#include "frame/convert.hpp"
 #include "core/errors.hpp"
+#include "frame/convert.hpp"
 #include "frame/failure.hpp"
 #include "frame/python.hpp"
+#include "frame/ref.hpp"
 #include "module/table.hpp"
 
 namespace mosswick::frame {
@@ -20,32 +21,15 @@ PyModuleDef definition = {
     PyModuleDef_HEAD_INIT, "mosswick", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
-class Ref {
-public:
-    explicit Ref(PyObject* object) : object_(object) {}
-    ~Ref() { Py_XDECREF(object_); }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    PyObject* get() const { return object_; }
-    PyObject* release() {
-        PyObject* object = object_;
-        object_ = nullptr;
-        return object;
-    }
-
-private:
-    PyObject* object_;
-};
-
 bool append_to_all(PyObject* module, PyObject* name) {
     Ref all(PyObject_GetAttrString(module, "__all__"));
-    if (all.get() == nullptr) {
+    if (!all) {
         if (!PyErr_ExceptionMatches(PyExc_AttributeError)) {
             return false;
         }
         PyErr_Clear();
         Ref fresh(PyList_New(0));
-        if (fresh.get() == nullptr || PyObject_SetAttrString(module, "__all__", fresh.get()) < 0) {
+        if (!fresh || PyObject_SetAttrString(module, "__all__", fresh.get()) < 0) {
             return false;
         }
         return append_to_all(module, name);
@@ -66,16 +50,16 @@ bool add(PyObject* module, PyObject* name, PyObject* value) {
 
 bool add_functions(PyObject* module) {
     Ref module_name(PyModule_GetNameObject(module));
-    if (module_name.get() == nullptr) {
+    if (!module_name) {
         return false;
     }
     for (PyMethodDef& def : functions()) {
         Ref function(PyCMethod_New(&def, module, module_name.get(), nullptr));
-        if (function.get() == nullptr) {
+        if (!function) {
             return false;
         }
         Ref name(PyObject_GetAttrString(function.get(), "__name__"));
-        if (name.get() == nullptr) {
+        if (!name) {
             return false;
         }
         if (!PyUnicode_Check(name.get())) {
@@ -95,7 +79,7 @@ bool add_classes(PyObject* module) {
             return false;
         }
         Ref name(PyType_GetName(type));
-        if (name.get() == nullptr || !add(module, name.get(), reinterpret_cast<PyObject*>(type))) {
+        if (!name || !add(module, name.get(), reinterpret_cast<PyObject*>(type))) {
             return false;
         }
     }
@@ -118,7 +102,7 @@ PyObject* initialise() {
         return Py_NewRef(cached_module);
     }
     Ref module(PyModule_Create2(&definition, 3));
-    if (module.get() == nullptr || !add_functions(module.get()) || !add_classes(module.get())) {
+    if (!module || !add_functions(module.get()) || !add_classes(module.get())) {
         return nullptr;
     }
     cached_module = Py_NewRef(module.get());

@@ -14,12 +14,12 @@
 #include "dl/one_hot.hpp"
 #include "dl/optimizers.hpp"
 #include "dl/softmax.hpp"
-#include "module/classes.hpp"
 #include "frame/function.hpp"
 #include "hashmap/hash_map.hpp"
 #include "ml/kmeans.hpp"
 #include "ml/linear_algebra.hpp"
 #include "ml/pairwise.hpp"
+#include "module/classes.hpp"
 #include "tensor/tensor.hpp"
 
 namespace mosswick::frame {

@@ -33,31 +33,31 @@ std::optional<std::size_t> HashMap::find(std::int64_t key) const {
     return std::nullopt;
 }
 
-std::pair<std::optional<std::int64_t>, bool> HashMap::place(std::int64_t key, std::int64_t value) {
+std::optional<std::int64_t> HashMap::place(std::int64_t key, std::int64_t value) {
     std::optional<std::size_t> tombstone;
-    std::size_t i = mix(key) & mask();
-    for (std::size_t probes = 0; probes < slots_.size(); ++probes, i = (i + 1) & mask()) {
+    for (std::size_t i = mix(key) & mask();; i = (i + 1) & mask()) {
         Slot& s = slots_[i];
         if (s.tag == kOccupied && s.key == key) {
-            const std::int64_t previous = s.value;
-            s.value = value;
-            return {previous, true};
+            return std::exchange(s.value, value);
         }
         if (s.tag == kTombstone && !tombstone) {
             tombstone = i;
         }
         if (s.tag == kEmpty) {
+            if (tombstone) {
+                --tombstones_;
+            }
             slots_[tombstone.value_or(i)] = Slot{kOccupied, key, value};
             ++count_;
-            return {std::nullopt, true};
+            return std::nullopt;
         }
     }
-    return {std::nullopt, false};
 }
 
 void HashMap::rebuild(std::size_t n) {
     AlignedBuffer<Slot> old = std::exchange(slots_, AlignedBuffer<Slot>::zeros(n));
     count_ = 0;
+    tombstones_ = 0;
     for (const Slot& s : old.span()) {
         if (s.tag == kOccupied) {
             place(s.key, s.value);
@@ -66,17 +66,13 @@ void HashMap::rebuild(std::size_t n) {
 }
 
 std::optional<std::int64_t> HashMap::insert(std::int64_t key, std::int64_t value) {
-    if ((count_ + 1) * 10 >= slots_.size() * 7) {
-        rebuild(slots_.size() * 2);
+    const std::size_t n = slots_.size();
+    if ((count_ + 1) * 10 >= n * 7) {
+        rebuild(n * 2);
+    } else if ((count_ + tombstones_ + 1) * 10 >= n * 7) {
+        rebuild((count_ + 1) * 20 >= n * 7 ? n * 2 : n);
     }
-    auto [previous, placed] = place(key, value);
-    if (!placed) {
-        // Every free slot had become a tombstone, so no probe could end: clear them,
-        // keeping the size, and place again. Maps that never get here are unaffected.
-        rebuild(slots_.size());
-        previous = place(key, value).first;
-    }
-    return previous;
+    return place(key, value);
 }
 
 std::optional<std::int64_t> HashMap::get(std::int64_t key) const {
@@ -95,40 +91,32 @@ std::optional<std::int64_t> HashMap::remove(std::int64_t key) {
     }
     slots_[*i].tag = kTombstone;
     --count_;
+    ++tombstones_;
     return slots_[*i].value;
 }
 
-std::vector<std::int64_t> HashMap::keys() const {
-    std::vector<std::int64_t> out;
+template <class T, class Project>
+std::vector<T> HashMap::collect(Project project) const {
+    std::vector<T> out;
     out.reserve(count_);
     for (const Slot& s : slots_.span()) {
         if (s.tag == kOccupied) {
-            out.push_back(s.key);
+            out.push_back(project(s));
         }
     }
     return out;
+}
+
+std::vector<std::int64_t> HashMap::keys() const {
+    return collect<std::int64_t>([](const Slot& s) { return s.key; });
 }
 
 std::vector<std::int64_t> HashMap::values() const {
-    std::vector<std::int64_t> out;
-    out.reserve(count_);
-    for (const Slot& s : slots_.span()) {
-        if (s.tag == kOccupied) {
-            out.push_back(s.value);
-        }
-    }
-    return out;
+    return collect<std::int64_t>([](const Slot& s) { return s.value; });
 }
 
 std::vector<std::pair<std::int64_t, std::int64_t>> HashMap::items() const {
-    std::vector<std::pair<std::int64_t, std::int64_t>> out;
-    out.reserve(count_);
-    for (const Slot& s : slots_.span()) {
-        if (s.tag == kOccupied) {
-            out.emplace_back(s.key, s.value);
-        }
-    }
-    return out;
+    return collect<std::pair<std::int64_t, std::int64_t>>([](const Slot& s) { return std::pair(s.key, s.value); });
 }
 
 }  // namespace mosswick::hashmap

@@ -12,23 +12,11 @@
 
 namespace mosswick::frame {
 
-// The default of a parameter whose text signature says "=None".
-struct NoneDefault {};
-inline constexpr NoneDefault none{};
-
 // Value kinds: the converted value, handed to the routine by move.
 template <class T>
 struct Arg {
     T value{};
     bool load(PyObject* object) { return Convert<T>::from(object, value); }
-    template <class D>
-    void set_default(D d) {
-        if constexpr (std::is_same_v<D, NoneDefault>) {
-            value = T{};
-        } else {
-            value = static_cast<T>(d);
-        }
-    }
     T&& get() { return std::move(value); }
 };
 

@@ -83,11 +83,10 @@ Parameters parameters(const char* owner, std::string_view function = Sig::name) 
 }
 
 // Converts the bound arguments (self first for methods), runs F and builds its result.
-template <class Sig, auto F, Gil G, bool HasSelf, auto... Defaults>
+template <class Sig, auto F, Gil G, bool HasSelf>
 struct Invoke {
     using C = Callable<decltype(F)>;
     using R = typename C::result;
-    static_assert(sizeof...(Defaults) == Sig::arity - Sig::required, "one default per optional parameter");
 
     static PyObject* run(PyObject* self, PyObject* const* slots) { return run(self, slots, typename C::args{}); }
 
@@ -115,7 +114,8 @@ struct Invoke {
             constexpr std::size_t p = I - (HasSelf ? 1 : 0);
             if constexpr (p >= Sig::required) {
                 if (slots[p] == nullptr) {
-                    arg.set_default(std::get<p - Sig::required>(std::make_tuple(Defaults...)));
+                    static constexpr auto value = default_value<decltype(arg.value)>(Sig::defaults[p]);
+                    arg.value = value;
                     return true;
                 }
             }
@@ -157,7 +157,7 @@ const char* owner_name() {
 }
 
 // The vectorcall-with-keywords entry shared by functions, methods and class methods.
-template <class Sig, auto F, Gil G, bool HasSelf, class Owner, auto... Defaults>
+template <class Sig, auto F, Gil G, bool HasSelf, class Owner>
 PyObject* vector_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     return guarded(
         [&]() -> PyObject* {
@@ -165,23 +165,23 @@ PyObject* vector_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
             if (!bind_vector(parameters<Sig>(owner_name<Owner>()), args, nargs, kwnames, slots)) {
                 return nullptr;
             }
-            return Invoke<Sig, F, G, HasSelf, Defaults...>::run(HasSelf ? self : nullptr, slots);
+            return Invoke<Sig, F, G, HasSelf>::run(HasSelf ? self : nullptr, slots);
         },
         nullptr);
 }
 
-template <class Sig, auto F, Gil G, bool HasSelf, class Owner, auto... Defaults>
+template <class Sig, auto F, Gil G, bool HasSelf, class Owner>
 PyMethodDef vector_def(int flags, const char* body) {
     return {Sig::c_name.data(),
             reinterpret_cast<PyCFunction>(
-                reinterpret_cast<void (*)()>(&vector_entry<Sig, F, G, HasSelf, Owner, Defaults...>)),
+                reinterpret_cast<void (*)()>(&vector_entry<Sig, F, G, HasSelf, Owner>)),
             flags | METH_FASTCALL | METH_KEYWORDS, docstring<Sig>(body)};
 }
 
 // A module-level function.
-template <Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
+template <Literal S, auto F, Gil G = Gil::hold>
 PyMethodDef function(const char* body = "") {
-    return vector_def<Signature<S>, F, G, false, void, Defaults...>(0, body);
+    return vector_def<Signature<S>, F, G, false, void>(0, body);
 }
 
 // The class of a method's receiver: the first parameter of its routine.
@@ -196,7 +196,7 @@ using ReceiverOf = typename Receiver<typename Callable<decltype(F)>::args>::type
 
 // A method; its routine takes the receiver first (const T& reads, T& changes it).
 // Methods without parameters take no arguments at all.
-template <Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
+template <Literal S, auto F, Gil G = Gil::hold>
 PyMethodDef method() {
     using Sig = Signature<S>;
     if constexpr (Sig::arity == 0) {
@@ -205,14 +205,14 @@ PyMethodDef method() {
         };
         return {Sig::c_name.data(), entry, METH_NOARGS, docstring<Sig>("")};
     } else {
-        return vector_def<Sig, F, G, true, ReceiverOf<F>, Defaults...>(0, "");
+        return vector_def<Sig, F, G, true, ReceiverOf<F>>(0, "");
     }
 }
 
 // A class method of T's class; its routine does not see the class.
-template <class T, Literal S, auto F, Gil G = Gil::hold, auto... Defaults>
+template <class T, Literal S, auto F, Gil G = Gil::hold>
 PyMethodDef class_method() {
-    return vector_def<Signature<S>, F, G, false, T, Defaults...>(METH_CLASS, "");
+    return vector_def<Signature<S>, F, G, false, T>(METH_CLASS, "");
 }
 
 // The constructor slot: S is the class's parameter list, such as "(array)"; F returns the new value.

@@ -60,14 +60,14 @@ PyMethodDef kFunctions[] = {
     function<"matrix_inverse(matrix)", ml::matrix_inverse, release>(),
     function<"relu(x)", dl::relu, release>(),
     function<"relu_derivative(x)", dl::relu_derivative, release>(),
-    function<"leaky_relu(x, alpha=0.01)", dl::leaky_relu, release, 0.01>(
+    function<"leaky_relu(x, alpha=0.01)", dl::leaky_relu, release>(
         "Leaky ReLU: avoids the \"dead neuron\" problem where a standard ReLU\n"
         "permanently zeroes out a unit whose input never goes positive again."),
-    function<"leaky_relu_derivative(x, alpha=0.01)", dl::leaky_relu_derivative, release, 0.01>(),
-    function<"elu(x, alpha=1.0)", dl::elu, release, 1.0>(
+    function<"leaky_relu_derivative(x, alpha=0.01)", dl::leaky_relu_derivative, release>(),
+    function<"elu(x, alpha=1.0)", dl::elu, release>(
         "ELU: smooth for x < 0 (unlike Leaky ReLU's hard kink), which can speed\n"
         "up convergence by keeping mean activations closer to zero."),
-    function<"elu_derivative(x, alpha=1.0)", dl::elu_derivative, release, 1.0>(),
+    function<"elu_derivative(x, alpha=1.0)", dl::elu_derivative, release>(),
     function<"gelu(x)", dl::gelu, release>(
         "GELU (tanh approximation) \u2014 the activation used in BERT/GPT-style\n"
         "transformers. Smoother than ReLU everywhere, which matters for\n"
@@ -103,7 +103,7 @@ PyMethodDef kFunctions[] = {
         "Binary Cross Entropy (BCE) Loss: L = -(1/N) * sum(y_true*log(y_pred) + (1-y_true)*log(1-y_pred))"),
     function<"sgd_momentum_step(params, grads, velocity, lr, momentum)", dl::sgd_momentum_step, release>(),
     function<"adam_step(params, grads, m, v, lr=0.001, beta1=0.9, beta2=0.999, eps=1e-8, t=1)", dl::adam_step,
-             release, 0.001, 0.9, 0.999, 1e-8, std::int32_t{1}>(
+             release>(
         "Adam optimizer step. `m` and `v` are the first/second moment buffers\n"
         "the caller owns and passes back in each step; `t` is the 1-indexed\n"
         "timestep, used for bias correction."),
@@ -111,7 +111,7 @@ PyMethodDef kFunctions[] = {
         "Clips gradients in place by global L2 norm (matches\n"
         "torch.nn.utils.clip_grad_norm_ semantics) and returns the pre-clip norm,\n"
         "useful for logging/debugging exploding gradients."),
-    function<"dropout(x, p, seed=None)", dl::dropout, release, none>(
+    function<"dropout(x, p, seed=None)", dl::dropout, release>(
         "Inverted dropout: zeroes each element with probability `p` and scales\n"
         "survivors by 1/(1-p), so no rescaling is needed at inference time.\n"
         "Pass `seed` for reproducible masks (e.g. in tests), omit it for a fresh\n"
@@ -125,10 +125,10 @@ PyMethodDef kTensorMethods[] = {
     method<"mul_scalar($self, scalar)", tensor::mul_scalar, release>(),
     method<"reshape($self, new_shape)", tensor::reshape>(),
     method<"add($self, other)", tensor::add, release>(),
-    method<"matmul($self, other, transpose_a=False, transpose_b=False)", tensor::matmul, release, false, false>(),
+    method<"matmul($self, other, transpose_a=False, transpose_b=False)", tensor::matmul, release>(),
     method<"to_list($self)", tensor::to_list>(),
-    class_method<Tensor, "rand($cls, shape, seed=None)", tensor::rand, release, none>(),
-    class_method<Tensor, "randn($cls, shape, seed=None)", tensor::randn, release, none>(),
+    class_method<Tensor, "rand($cls, shape, seed=None)", tensor::rand, release>(),
+    class_method<Tensor, "randn($cls, shape, seed=None)", tensor::randn, release>(),
     method<"add_bias_inplace($self, bias)", tensor::add_bias_inplace, release>(),
     method<"relu_inplace($self)", tensor::relu_inplace, release>(),
     method<"relu_derivative($self)", tensor::relu_derivative, release>(),

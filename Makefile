@@ -1,4 +1,4 @@
-# make demo | make test | make bench | make sanitize | make typecheck | make wheel
+# make demo | make test | make bench | make sanitize | make typecheck | make wheel | make dask-example
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
 # may be overridden (CI does, to test several interpreters and NumPy versions).
 
@@ -16,7 +16,7 @@ PEERS := numpy scikit-learn rapidfuzz gmpy2 sympy matplotlib
 # libstdc++ is preloaded too, so the sanitizer finds the C++ runtime's __cxa_throw.
 ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so) $(shell $(CXX) -print-file-name=libstdc++.so)
 
-.PHONY: demo test bench sanitize typecheck wheel clean
+.PHONY: demo test bench sanitize typecheck wheel dask-example clean
 
 $(VENV)/.tools:
 	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
@@ -68,6 +68,17 @@ wheel: $(VENV)/.tools
 	$(PYTHON) -m pip wheel -q --no-build-isolation --no-deps -C build-dir=build/wheel -w build/wheel-unrepaired .
 	PATH="$(abspath $(VENV))/bin:$$PATH" auditwheel repair -w dist build/wheel-unrepaired/mosswick-*.whl
 	@for w in dist/mosswick-*.whl; do echo "platform tag: $$(basename $$w .whl | cut -d- -f5)"; done
+
+# Scaling out: mosswick on Dask's threaded scheduler and on a LocalCluster of worker
+# processes. DASK_ARGS passes the example's options, e.g. "--elements 2000000 --rows 20000".
+DASK_ARGS ?=
+
+$(VENV)/.dask: $(VENV)/.tools
+	$(PYTHON) -m pip install -q "dask[distributed]"
+	touch $@
+
+dask-example: $(BUILT) $(VENV)/.dask
+	$(PYTHON) examples/dask_blocks.py $(DASK_ARGS)
 
 clean:
 	rm -rf build dist .venv .venv-*

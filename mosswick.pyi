@@ -1,192 +1,202 @@
 """Fast numeric and algorithmic routines, written in C++."""
 
 from collections.abc import Sequence
-from typing import Any
+from typing import Any, SupportsFloat, SupportsIndex
 
 import numpy as np
 from numpy.typing import NDArray
 
+# What each kind of parameter converts from. A number converts through __index__
+# (integers) or __float__ (reals); a sequence is any sequence but str, and a NumPy
+# array iterates as one. Complex values are left out: converting them drops the
+# imaginary part.
+_Real = SupportsFloat | SupportsIndex
+_RealArray = NDArray[np.floating[Any] | np.integer[Any] | np.bool_]
+_Ints = Sequence[SupportsIndex] | NDArray[np.integer[Any]]
+_Reals = Sequence[_Real] | _RealArray
+_RealRows = Sequence[_Reals] | _RealArray
+
+# Array parameters take NumPy arrays of exactly these element types, never converted.
+# The names give the number of dimensions, which the types cannot check.
+_Float64Vector = NDArray[np.float64]
+_Float64Matrix = NDArray[np.float64]
 _Float64Array = NDArray[np.float64]
-_Int64Array = NDArray[np.int64]
+_Int64Vector = NDArray[np.int64]
 
 __all__: list[str]
 
 # Sorting
-def quicksort(arr: Sequence[int]) -> list[int]:
+def quicksort(arr: _Ints) -> list[int]:
     """A new ascending list, by randomised three-way quicksort."""
 
-def quicksort_f64(arr: Sequence[float]) -> list[float]:
+def quicksort_f64(arr: _Reals) -> list[float]:
     """A new ascending list of floats, by an unstable comparison sort."""
 
-def mergesort(arr: Sequence[int]) -> list[int]:
+def mergesort(arr: _Ints) -> list[int]:
     """A new ascending list, by stable top-down merge sort."""
 
-def parallel_sort(arr: Sequence[int]) -> list[int]:
+def parallel_sort(arr: _Ints) -> list[int]:
     """A new ascending list; from 50,000 items sorted in chunks on threads of its own, then merged."""
 
 # Searching and selection
-def binary_search(arr: Sequence[int], target: int) -> int | None:
+def binary_search(arr: _Ints, target: SupportsIndex) -> int | None:
     """The index of an item equal to target in the ascending list, or None."""
 
-def kth_smallest(arr: Sequence[int], k: int) -> int:
+def kth_smallest(arr: _Ints, k: SupportsIndex) -> int:
     """The k-th smallest item (k from 1); IndexError "k out of range" otherwise."""
 
-def top_k(arr: Sequence[int], k: int) -> list[int]:
+def top_k(arr: _Ints, k: SupportsIndex) -> list[int]:
     """The min(k, len(arr)) largest items, largest first."""
 
-def dedup(arr: Sequence[int]) -> list[int]:
+def dedup(arr: _Ints) -> list[int]:
     """The distinct items in order of first appearance."""
 
 def levenshtein(a: str, b: str) -> int:
     """The edit distance between the UTF-8 encodings of a and b."""
 
 # Number theory
-def gcd(a: int, b: int) -> int:
+def gcd(a: SupportsIndex, b: SupportsIndex) -> int:
     """The greatest common divisor, never negative."""
 
-def lcm(a: int, b: int) -> int:
+def lcm(a: SupportsIndex, b: SupportsIndex) -> int:
     """The least common multiple, never negative, exact."""
 
-def mod_pow(base: int, exp: int, modulus: int) -> int:
+def mod_pow(base: SupportsIndex, exp: SupportsIndex, modulus: SupportsIndex) -> int:
     """base ** exp % modulus for unsigned 64-bit operands."""
 
-def is_prime(n: int) -> bool:
+def is_prime(n: SupportsIndex) -> bool:
     """Whether the unsigned 64-bit n is prime (deterministic)."""
 
-def sieve(limit: int) -> list[int]:
+def sieve(limit: SupportsIndex) -> list[int]:
     """Every prime p with 2 <= p <= limit, ascending."""
 
-def fibonacci(n: int) -> int:
+def fibonacci(n: SupportsIndex) -> int:
     """The Fibonacci number F(n), for n from 0 to 93."""
 
 # Statistics, vector products and edit distance
-def mean(arr: Sequence[float]) -> float:
+def mean(arr: _Reals) -> float:
     """The arithmetic mean (0.0 for an empty list)."""
 
-def median(arr: Sequence[float]) -> float:
+def median(arr: _Reals) -> float:
     """The median (0.0 for an empty list)."""
 
-def variance(arr: Sequence[float]) -> float:
+def variance(arr: _Reals) -> float:
     """The population variance, two-pass (0.0 for an empty list)."""
 
-def std_dev(arr: Sequence[float]) -> float:
+def std_dev(arr: _Reals) -> float:
     """The population standard deviation (0.0 for an empty list)."""
 
-def dot_product(a: Sequence[float], b: Sequence[float]) -> float:
+def dot_product(a: _Reals, b: _Reals) -> float:
     """The sum of a[i] * b[i], left to right; the lengths must match."""
 
-def matmul(a: Sequence[Sequence[float]], b: Sequence[Sequence[float]]) -> list[list[float]]:
+def matmul(a: _RealRows, b: _RealRows) -> list[list[float]]:
     """The matrix product of two lists of rows, skipping zero entries of a."""
 
 # Machine-learning routines
 def kmeans(
-    data: Sequence[Sequence[float]], k: int, max_iters: int, tolerance: float
+    data: _RealRows, k: SupportsIndex, max_iters: SupportsIndex, tolerance: _Real
 ) -> tuple[list[list[float]], list[int]]:
     """Deterministic Lloyd's k-means: (centroids, labels)."""
 
-def pairwise_manhattan(
-    matrix_a: Sequence[Sequence[float]], matrix_b: Sequence[Sequence[float]]
-) -> list[list[float]]:
+def pairwise_manhattan(matrix_a: _RealRows, matrix_b: _RealRows) -> list[list[float]]:
     """The L1 distance between every row of matrix_a and every row of matrix_b."""
 
-def pairwise_cosine(
-    matrix_a: Sequence[Sequence[float]], matrix_b: Sequence[Sequence[float]]
-) -> list[list[float]]:
+def pairwise_cosine(matrix_a: _RealRows, matrix_b: _RealRows) -> list[list[float]]:
     """The cosine similarity between every row of matrix_a and every row of matrix_b."""
 
-def determinant(matrix: Sequence[Sequence[float]]) -> float:
+def determinant(matrix: _RealRows) -> float:
     """The determinant, by Gaussian elimination with partial pivoting."""
 
-def matrix_inverse(matrix: Sequence[Sequence[float]]) -> list[list[float]]:
+def matrix_inverse(matrix: _RealRows) -> list[list[float]]:
     """The inverse, by Gauss-Jordan elimination with partial pivoting."""
 
 # Activations and derivatives
-def relu(x: _Float64Array) -> _Float64Array:
+def relu(x: _Float64Vector) -> _Float64Vector:
     """max(x, 0) element by element."""
 
-def relu_derivative(x: _Float64Array) -> _Float64Array:
+def relu_derivative(x: _Float64Vector) -> _Float64Vector:
     """1.0 where x > 0, else 0.0."""
 
-def leaky_relu(x: _Float64Array, alpha: float = 0.01) -> _Float64Array:
+def leaky_relu(x: _Float64Vector, alpha: _Real = 0.01) -> _Float64Vector:
     """x where x > 0, else x * alpha."""
 
-def leaky_relu_derivative(x: _Float64Array, alpha: float = 0.01) -> _Float64Array:
+def leaky_relu_derivative(x: _Float64Vector, alpha: _Real = 0.01) -> _Float64Vector:
     """1.0 where x > 0, else alpha."""
 
-def elu(x: _Float64Array, alpha: float = 1.0) -> _Float64Array:
+def elu(x: _Float64Vector, alpha: _Real = 1.0) -> _Float64Vector:
     """x where x > 0, else (exp(x) - 1) * alpha."""
 
-def elu_derivative(x: _Float64Array, alpha: float = 1.0) -> _Float64Array:
+def elu_derivative(x: _Float64Vector, alpha: _Real = 1.0) -> _Float64Vector:
     """1.0 where x > 0, else exp(x) * alpha."""
 
-def gelu(x: _Float64Array) -> _Float64Array:
+def gelu(x: _Float64Vector) -> _Float64Vector:
     """GELU, tanh approximation."""
 
-def silu(x: _Float64Array) -> _Float64Array:
+def silu(x: _Float64Vector) -> _Float64Vector:
     """x * sigmoid(x)."""
 
-def silu_derivative(x: _Float64Array) -> _Float64Array:
+def silu_derivative(x: _Float64Vector) -> _Float64Vector:
     """The derivative of SiLU at x."""
 
-def sigmoid(x: _Float64Array) -> _Float64Array:
+def sigmoid(x: _Float64Vector) -> _Float64Vector:
     """1 / (1 + exp(-x))."""
 
-def sigmoid_derivative(x: _Float64Array) -> _Float64Array:
+def sigmoid_derivative(x: _Float64Vector) -> _Float64Vector:
     """sigmoid(x) * (1 - sigmoid(x))."""
 
-def tanh(x: _Float64Array) -> _Float64Array:
+def tanh(x: _Float64Vector) -> _Float64Vector:
     """The hyperbolic tangent."""
 
-def tanh_derivative(x: _Float64Array) -> _Float64Array:
+def tanh_derivative(x: _Float64Vector) -> _Float64Vector:
     """1 - tanh(x) ** 2."""
 
 # Softmax, fused cross-entropy and one-hot
-def softmax(x: _Float64Array) -> _Float64Array:
+def softmax(x: _Float64Matrix) -> _Float64Matrix:
     """Row-wise softmax of a C-contiguous (batch, classes) matrix."""
 
-def softmax_cross_entropy(logits: _Float64Array, targets: _Int64Array) -> tuple[float, _Float64Array]:
+def softmax_cross_entropy(logits: _Float64Matrix, targets: _Int64Vector) -> tuple[float, _Float64Matrix]:
     """(mean cross-entropy loss, its gradient with respect to the logits)."""
 
-def one_hot(indices: _Int64Array, num_classes: int) -> _Float64Array:
+def one_hot(indices: _Int64Vector, num_classes: SupportsIndex) -> _Float64Matrix:
     """A (n, num_classes) matrix of zeros with a one per row."""
 
 # Losses
-def mse_loss(predictions: _Float64Array, targets: _Float64Array) -> float:
+def mse_loss(predictions: _Float64Vector, targets: _Float64Vector) -> float:
     """Mean squared error."""
 
-def categorical_cross_entropy(predictions: _Float64Array, targets: _Float64Array) -> float:
+def categorical_cross_entropy(predictions: _Float64Vector, targets: _Float64Vector) -> float:
     """Mean of -t * ln(clamped p) over all elements."""
 
-def mae_loss(predictions: _Float64Array, targets: _Float64Array) -> float:
+def mae_loss(predictions: _Float64Vector, targets: _Float64Vector) -> float:
     """Mean absolute error."""
 
-def bce_loss(predictions: _Float64Array, targets: _Float64Array) -> float:
+def bce_loss(predictions: _Float64Vector, targets: _Float64Vector) -> float:
     """Binary cross-entropy of clamped predictions."""
 
 # Optimizer steps and gradient clipping (update caller-owned arrays in place)
 def sgd_momentum_step(
-    params: _Float64Array, grads: _Float64Array, velocity: _Float64Array, lr: float, momentum: float
+    params: _Float64Vector, grads: _Float64Vector, velocity: _Float64Vector, lr: _Real, momentum: _Real
 ) -> None:
     """One SGD-with-momentum step: updates params and velocity."""
 
 def adam_step(
-    params: _Float64Array,
-    grads: _Float64Array,
-    m: _Float64Array,
-    v: _Float64Array,
-    lr: float = 0.001,
-    beta1: float = 0.9,
-    beta2: float = 0.999,
-    eps: float = 1e-8,
-    t: int = 1,
+    params: _Float64Vector,
+    grads: _Float64Vector,
+    m: _Float64Vector,
+    v: _Float64Vector,
+    lr: _Real = 0.001,
+    beta1: _Real = 0.9,
+    beta2: _Real = 0.999,
+    eps: _Real = 1e-8,
+    t: SupportsIndex = 1,
 ) -> None:
     """One Adam step with bias correction: updates params, m and v."""
 
-def clip_grad_norm(grads: _Float64Array, max_norm: float) -> float:
+def clip_grad_norm(grads: _Float64Vector, max_norm: _Real) -> float:
     """Scales grads so their L2 norm is at most max_norm; returns the norm before clipping."""
 
 # Dropout
-def dropout(x: _Float64Array, p: float, seed: int | None = None) -> _Float64Array:
+def dropout(x: _Float64Vector, p: _Real, seed: SupportsIndex | None = None) -> _Float64Vector:
     """Inverted dropout: zeroes with probability p, scales survivors by 1 / (1 - p)."""
 
 class Tensor:
@@ -204,7 +214,7 @@ class Tensor:
         """The row-major strides, in elements."""
 
     @property
-    def data(self) -> _Float64Array:
+    def data(self) -> _Float64Vector:
         """A new 1-D array holding a copy of the elements in row-major order."""
 
     def add(self, other: Tensor) -> Tensor:
@@ -216,10 +226,10 @@ class Tensor:
     def mul_elementwise(self, other: Tensor) -> Tensor:
         """self * other, element by element."""
 
-    def mul_scalar(self, scalar: float) -> Tensor:
+    def mul_scalar(self, scalar: _Real) -> Tensor:
         """self * scalar."""
 
-    def reshape(self, new_shape: Sequence[int]) -> Tensor:
+    def reshape(self, new_shape: _Ints) -> Tensor:
         """A tensor of another shape sharing these elements (no copy)."""
 
     def matmul(self, other: Tensor, transpose_a: bool = False, transpose_b: bool = False) -> Tensor:
@@ -229,14 +239,14 @@ class Tensor:
         """The elements as nested lists (a float for rank 0)."""
 
     @classmethod
-    def rand(cls, shape: Sequence[int], seed: int | None = None) -> Tensor:
+    def rand(cls, shape: _Ints, seed: SupportsIndex | None = None) -> Tensor:
         """Uniform values in [0, 1); reproducible with a seed."""
 
     @classmethod
-    def randn(cls, shape: Sequence[int], seed: int | None = None) -> Tensor:
+    def randn(cls, shape: _Ints, seed: SupportsIndex | None = None) -> Tensor:
         """Standard normal values; reproducible with a seed."""
 
-    def add_bias_inplace(self, bias: _Float64Array) -> None:
+    def add_bias_inplace(self, bias: _Float64Vector) -> None:
         """Adds bias to every row of this rank-2 tensor, in place."""
 
     def relu_inplace(self) -> None:
@@ -254,16 +264,16 @@ class MosswickHashMap:
     def __len__(self) -> int:
         """The number of entries."""
 
-    def insert(self, key: int, value: int) -> int | None:
+    def insert(self, key: SupportsIndex, value: SupportsIndex) -> int | None:
         """Sets key to value; returns the previous value or None."""
 
-    def get(self, key: int) -> int | None:
+    def get(self, key: SupportsIndex) -> int | None:
         """The value of key, or None."""
 
-    def remove(self, key: int) -> int | None:
+    def remove(self, key: SupportsIndex) -> int | None:
         """Removes key; returns its value or None."""
 
-    def contains(self, key: int) -> bool:
+    def contains(self, key: SupportsIndex) -> bool:
         """Whether key is present."""
 
     def keys(self) -> list[int]:

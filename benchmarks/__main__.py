@@ -1,7 +1,9 @@
-"""python -m benchmarks [substring ...]: run every case (or those whose name contains a
-substring) of every benchmarks/cases_*.py module, mosswick and its peer side by side.
-A full run also writes benchmarks/results.md and benchmarks/speedups.png."""
+"""python -m benchmarks [--out DIR] [substring ...]: run every case (or those whose name
+contains a substring) of every benchmarks/cases_*.py module, mosswick and its peer side by
+side. A full run also writes results.md and speedups.png into DIR (build/bench unless
+given; `make bench-report` gives benchmarks/, the committed report)."""
 
+import argparse
 import importlib
 import os
 import pkgutil
@@ -20,24 +22,46 @@ def all_cases():
     return cases
 
 
+def processor_model() -> str:
+    """The processor's model name as the system reports it, else what the platform module knows."""
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                key, _, value = line.partition(":")
+                if key.strip() == "model name" and value.strip():
+                    return value.strip()
+    except OSError:
+        pass
+    return platform.processor() or platform.machine()
+
+
 def main(argv: list[str]) -> None:
+    parser = argparse.ArgumentParser(prog="python -m benchmarks")
+    parser.add_argument("--out", default=os.path.join("build", "bench"), help="where a full run writes its report")
+    parser.add_argument("substrings", nargs="*", help="run only the cases whose name contains one of these")
+    args = parser.parse_args(argv)
     cases = all_cases()
-    if argv:
-        cases = [c for c in cases if any(word in c.name for word in argv)]
-    machine = f"{os.cpu_count()} logical processors, {platform.machine()}, Python {platform.python_version()}"
+    if args.substrings:
+        cases = [c for c in cases if any(word in c.name for word in args.substrings)]
+    machine = (
+        f"{processor_model()}, {os.cpu_count()} logical processors, {platform.machine()}, "
+        f"Python {platform.python_version()}"
+    )
     print(f"{machine}; ratio = peer time / mosswick time (median of interleaved runs)")
     outcomes = []
     for case in cases:
         print(f"  measuring {case.name} ({case.size}) against {case.peer}", file=sys.stderr)
         outcomes.append(measure(case))
     print_table(table(outcomes))
-    if not argv:
-        here = os.path.dirname(os.path.abspath(__file__))
-        write_markdown(outcomes, os.path.join(here, "results.md"), f"Measured on {machine}.")
-        if draw_chart(outcomes, os.path.join(here, "speedups.png"), f"mosswick against its peers: right of the dashed line mosswick is faster\n({machine})"):
-            print("wrote benchmarks/results.md and benchmarks/speedups.png")
+    if not args.substrings:
+        os.makedirs(args.out, exist_ok=True)
+        results, chart = os.path.join(args.out, "results.md"), os.path.join(args.out, "speedups.png")
+        write_markdown(outcomes, results, f"Measured on {machine}.")
+        title = f"mosswick against its peers: right of the dashed line mosswick is faster\n({machine})"
+        if draw_chart(outcomes, chart, title):
+            print(f"wrote {results} and {chart}")
         else:
-            print("wrote benchmarks/results.md (matplotlib is not installed: no chart)")
+            print(f"wrote {results} (matplotlib is not installed: no chart)")
 
 
 if __name__ == "__main__":

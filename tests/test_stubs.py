@@ -1,12 +1,14 @@
 """The type stubs shipped beside the module agree with it."""
 
 import ast
+import functools
 import inspect
 import os
 
 import pytest
 
 import mosswick
+from stub_kinds import KINDS
 
 STUB = os.path.join(os.path.dirname(mosswick.__file__), "mosswick.pyi")
 
@@ -71,3 +73,54 @@ def test_class_members(name):
         elif not member.name.startswith("_"):
             expected = runtime_parameters(getattr(cls, member.name))
             assert stub_parameters(member, drop_first=True) == expected, member.name
+
+
+def call_method(cls, name, *args):
+    instance = KINDS["Tensor"]()[0][0] if cls is mosswick.Tensor else cls()
+    return getattr(instance, name)(*args)
+
+
+def targets():
+    """(label, target, parameters) for every function, constructor and method with parameters;
+    target(*args) makes the call, a method on a new instance."""
+    for node in public(stub_tree().body).values():
+        if isinstance(node, ast.FunctionDef):
+            yield node.name, getattr(mosswick, node.name), node.args.args
+            continue
+        cls = getattr(mosswick, node.name)
+        for member in (m for m in node.body if isinstance(m, ast.FunctionDef)):
+            decorators = {d.id for d in member.decorator_list if isinstance(d, ast.Name)}
+            if member.name == "__new__":
+                target = cls
+            elif "classmethod" in decorators:
+                target = getattr(cls, member.name)
+            elif member.name.startswith("_") or "property" in decorators:
+                continue
+            else:
+                target = functools.partial(call_method, cls, member.name)
+            yield f"{node.name}.{member.name}", target, member.args.args[1:]
+
+
+@pytest.mark.parametrize(
+    ("target", "annotations", "position"),
+    [
+        pytest.param(target, [ast.unparse(p.annotation) for p in parameters], k, id=f"{label}-{parameter.arg}")
+        for label, target, parameters in targets()
+        for k, parameter in enumerate(parameters)
+    ],
+)
+def test_each_parameter_converts_what_its_annotation_admits(target, annotations, position):
+    def converts(value):
+        args = [KINDS[annotation]()[0][0] for annotation in annotations]
+        args[position] = value
+        try:
+            target(*args)
+        except TypeError:
+            return False
+        except (ValueError, IndexError):
+            pass  # converted, then refused for its value
+        return True
+
+    admitted, refused = KINDS[annotations[position]]()
+    assert [form for form in admitted if not converts(form)] == []
+    assert [form for form in refused if converts(form)] == []

@@ -1,4 +1,5 @@
-# make demo | make test | make bench | make sanitize | make typecheck
+# make demo | make test | make bench | make bench-report | make sanitize | make typecheck
+# make wheel | make dask-example
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
 # may be overridden (CI does, to test several interpreters and NumPy versions).
 

@@ -6,7 +6,7 @@
 // out-of-range inputs) are finished by the library itself, one lane at a time.
 //
 // Whether the library of the running process gives these bits is checked once per
-// process (core/math_probe.hpp); the kernels call these functions only when it does.
+// process (core/vector_math_probe.hpp); the kernels call these functions only when it does.
 // The portable build has none of them: it always calls the library.
 #pragma once
 

@@ -1,5 +1,5 @@
 # make demo | make test | make bench | make bench-report | make sanitize | make typecheck
-# make wheel | make dask-example
+# make wheel | make dask-example | make long-check-math
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
 # may be overridden (CI does, to test several interpreters and NumPy versions).
 
@@ -17,7 +17,7 @@ PEERS := numpy scikit-learn rapidfuzz gmpy2 sympy matplotlib
 # libstdc++ is preloaded too, so the sanitizer finds the C++ runtime's __cxa_throw.
 ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so) $(shell $(CXX) -print-file-name=libstdc++.so)
 
-.PHONY: demo test bench sanitize typecheck clean
+.PHONY: demo test bench sanitize typecheck long-check-math clean
 
 $(VENV)/.tools:
 	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
@@ -88,6 +88,13 @@ $(VENV)/.dask: $(VENV)/.tools
 .PHONY: dask-example
 dask-example: $(BUILT) $(VENV)/.dask
 	$(PYTHON) examples/dask_blocks.py $(DASK_ARGS)
+
+# The vector exp, log and tanh against the C library on tens of millions of random
+# inputs per function and kernel build (COUNT per function), then their timings.
+COUNT ?= 50000000
+long-check-math:
+	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
+	$(PY) tools/vector_math_check.py --count $(COUNT)
 
 clean:
 	rm -rf build dist .venv .venv-*

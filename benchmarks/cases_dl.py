@@ -126,12 +126,12 @@ def numpy_clip(s):
 
 CASES = [
     Case("softmax", "10,000 x 1,000", "NumPy: max, exp, sum, divide", lambda: logits()[0], mosswick.softmax,
-         numpy_softmax, 1.5, check=close, needs=("numpy",)),
+         numpy_softmax, 3.0, check=close, needs=("numpy",)),
     Case("softmax_cross_entropy", "10,000 x 1,000", "NumPy softmax + loss + gradient", logits,
-         lambda s: mosswick.softmax_cross_entropy(*s), numpy_softmax_cross_entropy, 1.5, check=close,
+         lambda s: mosswick.softmax_cross_entropy(*s), numpy_softmax_cross_entropy, 3.0, check=close,
          needs=("numpy",)),
     Case("mse_loss + bce_loss", "1,000,000", "NumPy dot, clip, log", binary_data,
-         lambda s: (mosswick.mse_loss(*s), mosswick.bce_loss(*s)), numpy_mse_bce, 1.5, check=close,
+         lambda s: (mosswick.mse_loss(*s), mosswick.bce_loss(*s)), numpy_mse_bce, 3.0, check=close,
          needs=("numpy",)),
     Case("adam_step", "1,000,000", "NumPy in-place Adam", optimizer_state, mosswick_adam, numpy_adam, 3.0,
          check=close, needs=("numpy",)),

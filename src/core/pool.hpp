@@ -4,6 +4,7 @@
 // caller afterwards (std::bad_alloc as it is, anything else as InternalFailure).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <type_traits>
 #include <utility>
@@ -69,11 +70,15 @@ void loop(std::size_t n, Body&& body) {
     loop(n, std::forward<Body>(body), n);
 }
 
-// The sum of term(i) over [0, n): consecutive pieces, each added left to right from
-// -0.0, their partial sums combined pairwise, left + right. Each task adds kLanes
-// consecutive pieces side by side, so that their additions overlap in time.
-template <class Term>
-double sum(std::size_t n, Term&& term) {
+// The sum over [0, n) of the terms that fill(begin, end, out) writes to
+// out[0 .. end - begin), called for consecutive ranges of at most kFillBlock indices:
+// consecutive pieces, each added left to right from -0.0, their partial sums combined
+// pairwise, left + right. Each task adds kLanes consecutive pieces side by side, so
+// that their additions overlap in time.
+inline constexpr std::size_t kFillBlock = 256;
+
+template <class Fill>
+double sum_filled(std::size_t n, Fill&& fill) {
     constexpr std::size_t kLanes = 4;
     static_assert(kLanes == 4, "the lanes are combined below as (0 + 1) + (2 + 3)");
     const std::size_t pieces = pieces_for(n);
@@ -86,13 +91,24 @@ double sum(std::size_t n, Term&& term) {
         for (double& lane_sum : s) {
             lane_sum = -0.0;
         }
-        for (std::size_t i = 0; i < lane; ++i) {
+        double terms[kLanes][kFillBlock];
+        for (std::size_t i = 0; i < lane; i += kFillBlock) {
+            const std::size_t count = std::min(kFillBlock, lane - i);
             for (std::size_t k = 0; k < kLanes; ++k) {
-                s[k] += term(begin + k * lane + i);
+                const std::size_t first = begin + k * lane + i;
+                fill(first, first + count, terms[k]);
+            }
+            for (std::size_t j = 0; j < count; ++j) {
+                for (std::size_t k = 0; k < kLanes; ++k) {
+                    s[k] += terms[k][j];
+                }
             }
         }
-        for (std::size_t i = begin + kLanes * lane; i < end; ++i) {
-            s[kLanes - 1] += term(i);
+        if (const std::size_t first = begin + kLanes * lane; first < end) {
+            fill(first, end, terms[0]);
+            for (std::size_t j = 0; j < end - first; ++j) {
+                s[kLanes - 1] += terms[0][j];
+            }
         }
         partial[p] = (s[0] + s[1]) + (s[2] + s[3]);
     };
@@ -105,6 +121,16 @@ double sum(std::size_t n, Term&& term) {
         return self(self, lo, mid) + self(self, mid, hi);
     };
     return pieces == 0 ? -0.0 : combine(combine, 0, pieces);
+}
+
+// The same sum of term(i) over [0, n).
+template <class Term>
+double sum(std::size_t n, Term&& term) {
+    return sum_filled(n, [&](std::size_t begin, std::size_t end, double* out) {
+        for (std::size_t i = begin; i < end; ++i) {
+            out[i - begin] = term(i);
+        }
+    });
 }
 
 }  // namespace mosswick::pool

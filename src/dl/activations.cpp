@@ -1,83 +1,96 @@
-// The formulas, evaluated in double precision in the order written; exp and tanh
-// are the C library's. "x > 0.0" is false for NaN and for both zeros.
+// The thirteen activations: one element-wise loop (dl/elementwise.hpp) over the
+// formulas of dl/activation_kernels.cpp, in the build that evaluates the C library
+// function the formula calls (core/vector_math_probe.hpp).
 #include "dl/activations.hpp"
 
-#include <cmath>
+#include <optional>
 
+#include "core/vector_math_probe.hpp"
+#include "dl/activation_kernels.hpp"
 #include "dl/elementwise.hpp"
 
 namespace mosswick::dl {
 
 namespace {
 
-double logistic(double x) {
-    return 1.0 / (std::exp(-x) + 1.0);
+// The C library function the formula calls, if any.
+std::optional<vecmath::Function> calls(Activation a) {
+    switch (a) {
+        case Activation::elu:
+        case Activation::elu_derivative:
+        case Activation::silu:
+        case Activation::silu_derivative:
+        case Activation::sigmoid:
+        case Activation::sigmoid_derivative:
+            return vecmath::Function::exp;
+        case Activation::gelu:
+        case Activation::tanh:
+        case Activation::tanh_derivative:
+            return vecmath::Function::tanh;
+        default:
+            return std::nullopt;
+    }
+}
+
+NewArray<1> apply(Activation a, Vector x, double alpha = 0.0) {
+    const std::optional<vecmath::Function> f = calls(a);
+    const ActivationKernels& kernels = f ? vecmath::kernels_for<ActivationKernels>(*f) : dispatch<ActivationKernels>();
+    const ActivationKernels::Map map = kernels.map[static_cast<std::size_t>(a)];
+    return map_elements(x, [&](const double* in, double* out, std::size_t n) { map(in, out, n, alpha); });
 }
 
 }  // namespace
 
 NewArray<1> relu(Vector x) {
-    return map_elements(x, [](double v) { return v > 0.0 ? v : 0.0; });
+    return apply(Activation::relu, x);
 }
 
 NewArray<1> relu_derivative(Vector x) {
-    return map_elements(x, [](double v) { return v > 0.0 ? 1.0 : 0.0; });
+    return apply(Activation::relu_derivative, x);
 }
 
 NewArray<1> leaky_relu(Vector x, double alpha) {
-    return map_elements(x, [alpha](double v) { return v > 0.0 ? v : v * alpha; });
+    return apply(Activation::leaky_relu, x, alpha);
 }
 
 NewArray<1> leaky_relu_derivative(Vector x, double alpha) {
-    return map_elements(x, [alpha](double v) { return v > 0.0 ? 1.0 : alpha; });
+    return apply(Activation::leaky_relu_derivative, x, alpha);
 }
 
 NewArray<1> elu(Vector x, double alpha) {
-    return map_elements(x, [alpha](double v) { return v > 0.0 ? v : (std::exp(v) + -1.0) * alpha; });
+    return apply(Activation::elu, x, alpha);
 }
 
 NewArray<1> elu_derivative(Vector x, double alpha) {
-    return map_elements(x, [alpha](double v) { return v > 0.0 ? 1.0 : std::exp(v) * alpha; });
+    return apply(Activation::elu_derivative, x, alpha);
 }
 
 NewArray<1> gelu(Vector x) {
-    return map_elements(x, [](double v) {
-        const double u = (v + (v * (v * v)) * 0.044715) * 0.7978845608028654;
-        return (v * 0.5) * (std::tanh(u) + 1.0);
-    });
+    return apply(Activation::gelu, x);
 }
 
 NewArray<1> silu(Vector x) {
-    return map_elements(x, [](double v) { return v / (std::exp(-v) + 1.0); });
+    return apply(Activation::silu, x);
 }
 
 NewArray<1> silu_derivative(Vector x) {
-    return map_elements(x, [](double v) {
-        const double s = logistic(v);
-        return s + (v * s) * (1.0 - s);
-    });
+    return apply(Activation::silu_derivative, x);
 }
 
 NewArray<1> sigmoid(Vector x) {
-    return map_elements(x, logistic);
+    return apply(Activation::sigmoid, x);
 }
 
 NewArray<1> sigmoid_derivative(Vector x) {
-    return map_elements(x, [](double v) {
-        const double s = logistic(v);
-        return s * (1.0 - s);
-    });
+    return apply(Activation::sigmoid_derivative, x);
 }
 
 NewArray<1> tanh(Vector x) {
-    return map_elements(x, [](double v) { return std::tanh(v); });
+    return apply(Activation::tanh, x);
 }
 
 NewArray<1> tanh_derivative(Vector x) {
-    return map_elements(x, [](double v) {
-        const double t = std::tanh(v);
-        return 1.0 - t * t;
-    });
+    return apply(Activation::tanh_derivative, x);
 }
 
 }  // namespace mosswick::dl

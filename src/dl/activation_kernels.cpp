@@ -1,0 +1,173 @@
+// The activation formulas, each written once for a lone element and for a vector of
+// them, evaluated in double precision in the order written with every operation
+// rounded on its own; exp and tanh are the C library's (core/vector_math.hpp). Both
+// sides of a choice are evaluated and one is kept, which changes no value.
+// "x > 0" is false for NaN and for both zeros.
+#include <cstddef>
+#include <cstring>
+
+#include "core/simd.hpp"
+#include "core/vector_math.hpp"
+#include "dl/activation_kernels.hpp"
+
+namespace mosswick::dl {
+namespace {
+
+// c in every lane of V (or c itself).
+template <class V>
+V constant(double c) {
+    if constexpr (sizeof(V) == sizeof(double)) {
+        return c;
+    } else {
+        return simd::splat<V>(c);
+    }
+}
+
+template <class V>
+V logistic(V x) {
+    return constant<V>(1.0) / (vecmath::exp(-x) + constant<V>(1.0));
+}
+
+struct Relu {
+    template <class V>
+    static V at(V x, double) {
+        return x > constant<V>(0.0) ? x : constant<V>(0.0);
+    }
+};
+
+struct ReluDerivative {
+    template <class V>
+    static V at(V x, double) {
+        return x > constant<V>(0.0) ? constant<V>(1.0) : constant<V>(0.0);
+    }
+};
+
+struct LeakyRelu {
+    template <class V>
+    static V at(V x, double alpha) {
+        return x > constant<V>(0.0) ? x : x * alpha;
+    }
+};
+
+struct LeakyReluDerivative {
+    template <class V>
+    static V at(V x, double alpha) {
+        return x > constant<V>(0.0) ? constant<V>(1.0) : constant<V>(alpha);
+    }
+};
+
+struct Elu {
+    template <class V>
+    static V at(V x, double alpha) {
+        return x > constant<V>(0.0) ? x : (vecmath::exp(x) + -1.0) * alpha;
+    }
+};
+
+struct EluDerivative {
+    template <class V>
+    static V at(V x, double alpha) {
+        return x > constant<V>(0.0) ? constant<V>(1.0) : vecmath::exp(x) * alpha;
+    }
+};
+
+struct Gelu {
+    template <class V>
+    static V at(V x, double) {
+        const V u = (x + (x * (x * x)) * 0.044715) * 0.7978845608028654;
+        return (x * 0.5) * (vecmath::tanh(u) + 1.0);
+    }
+};
+
+struct Silu {
+    template <class V>
+    static V at(V x, double) {
+        return x / (vecmath::exp(-x) + 1.0);
+    }
+};
+
+struct SiluDerivative {
+    template <class V>
+    static V at(V x, double) {
+        const V s = logistic(x);
+        return s + (x * s) * (1.0 - s);
+    }
+};
+
+struct Sigmoid {
+    template <class V>
+    static V at(V x, double) {
+        return logistic(x);
+    }
+};
+
+struct SigmoidDerivative {
+    template <class V>
+    static V at(V x, double) {
+        const V s = logistic(x);
+        return s * (1.0 - s);
+    }
+};
+
+struct Tanh {
+    template <class V>
+    static V at(V x, double) {
+        return vecmath::tanh(x);
+    }
+};
+
+struct TanhDerivative {
+    template <class V>
+    static V at(V x, double) {
+        const V t = vecmath::tanh(x);
+        return 1.0 - t * t;
+    }
+};
+
+// A partial last vector is filled with zeros.
+template <class Formula>
+void map(const double* x, double* out, std::size_t n, double alpha) {
+    if constexpr (vecmath::kVectorised) {
+        using V = vecmath::Doubles;
+        constexpr std::size_t kWidth = vecmath::kWidth;
+        std::size_t i = 0;
+        for (; i + kWidth <= n; i += kWidth) {
+            simd::store(out + i, Formula::at(simd::load<V>(x + i), alpha));
+        }
+        if (i < n) {
+            double part[kWidth] = {};
+            std::memcpy(part, x + i, (n - i) * sizeof(double));
+            simd::store(part, Formula::at(simd::load<V>(part), alpha));
+            std::memcpy(out + i, part, (n - i) * sizeof(double));
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = Formula::at(x[i], alpha);
+        }
+    }
+}
+
+// In the order of Activation.
+constexpr ActivationKernels kActivationKernels{{
+    &map<Relu>,
+    &map<ReluDerivative>,
+    &map<LeakyRelu>,
+    &map<LeakyReluDerivative>,
+    &map<Elu>,
+    &map<EluDerivative>,
+    &map<Gelu>,
+    &map<Silu>,
+    &map<SiluDerivative>,
+    &map<Sigmoid>,
+    &map<SigmoidDerivative>,
+    &map<Tanh>,
+    &map<TanhDerivative>,
+}};
+
+}  // namespace
+
+template <>
+const ActivationKernels& ActivationKernels::build<Isa::MOSSWICK_ISA>() {
+    return kActivationKernels;
+}
+
+}  // namespace mosswick::dl

@@ -1,27 +1,27 @@
 #include "classic/float_sort.hpp"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <utility>
+
+#include "classic/partition.hpp"
+#include "classic/sort_kernels.hpp"
 
 namespace mosswick::classic {
 
 namespace {
 
-constexpr std::size_t kInsertionSortMax = 24;
 constexpr std::size_t kNintherMin = 128;
 
-void insertion_sort(double* a, std::size_t n) {
-    for (std::size_t i = 1; i < n; ++i) {
-        const double x = a[i];
-        std::size_t j = i;
-        for (; j > 0 && x < a[j - 1]; --j) {
-            a[j] = a[j - 1];
-        }
-        a[j] = x;
-    }
+// The array of doubles is handed to the kernels (in other translation units, called
+// through pointers) as the integer keys that replace the values in place, and the
+// values are restored before anything reads them as doubles again.
+std::int64_t* as_keys(double* a) {
+    return reinterpret_cast<std::int64_t*>(a);
 }
 
-void sift_down(double* a, std::size_t n, std::size_t i) {
+void sift_down(std::int64_t* a, std::size_t n, std::size_t i) {
     for (std::size_t child = 2 * i + 1; child < n; i = child, child = 2 * i + 1) {
         if (child + 1 < n && a[child] < a[child + 1]) {
             ++child;
@@ -33,7 +33,7 @@ void sift_down(double* a, std::size_t n, std::size_t i) {
     }
 }
 
-void heapsort(double* a, std::size_t n) {
+void heapsort(std::int64_t* a, std::size_t n) {
     for (std::size_t i = n / 2; i-- > 0;) {
         sift_down(a, n, i);
     }
@@ -44,7 +44,7 @@ void heapsort(double* a, std::size_t n) {
 }
 
 // The index, among i, j and k, of the median of their values.
-std::size_t median_of_three(const double* a, std::size_t i, std::size_t j, std::size_t k) {
+std::size_t median_of_three(const std::int64_t* a, std::size_t i, std::size_t j, std::size_t k) {
     if (a[j] < a[i]) {
         std::swap(i, j);
     }
@@ -54,7 +54,7 @@ std::size_t median_of_three(const double* a, std::size_t i, std::size_t j, std::
     return j;
 }
 
-std::size_t choose_pivot(const double* a, std::size_t n) {
+std::size_t choose_pivot(const std::int64_t* a, std::size_t n) {
     const std::size_t mid = n / 2;
     if (n < kNintherMin) {
         return median_of_three(a, 0, mid, n - 1);
@@ -64,96 +64,77 @@ std::size_t choose_pivot(const double* a, std::size_t n) {
                            median_of_three(a, n - 1 - 2 * s, n - 1 - s, n - 1));
 }
 
-// Moves the elements of a[1, n) for which goes_left(x) holds to the front of that
-// range (branch-free Lomuto) and returns how many there are.
-template <class GoesLeft>
-std::size_t partition_after_first(double* a, std::size_t n, GoesLeft goes_left) {
-    std::size_t left = 1;
-    for (std::size_t i = 1; i < n; ++i) {
-        const double x = a[i];
-        const bool moves = goes_left(x);
-        a[i] = a[left];
-        a[left] = x;
-        left += moves;
-    }
-    return left - 1;
+unsigned depth_limit(std::size_t n) {
+    return 2 * static_cast<unsigned>(std::bit_width(n));
 }
 
-// `bounded_below` says that a[-1] exists and is not greater than any element of a[0, n).
-void introsort(double* a, std::size_t n, unsigned depth, bool bounded_below) {
-    while (n > kInsertionSortMax) {
+void introsort(const SortKernels& kernels, std::int64_t* a, std::size_t n, unsigned depth) {
+    while (n > kernels.small_max) {
         if (depth == 0) {
             heapsort(a, n);
             return;
         }
         --depth;
-        std::swap(a[0], a[choose_pivot(a, n)]);
-        const double p = a[0];
-        if (bounded_below && !(a[-1] < p)) {
-            // The pivot equals the bound below: everything not greater than it is equal
-            // to it and already in place.
-            const std::size_t equal = partition_after_first(a, n, [p](double x) { return !(p < x); });
-            a += equal + 1;
-            n -= equal + 1;
-            continue;
-        }
-        const std::size_t smaller = partition_after_first(a, n, [p](double x) { return x < p; });
-        std::swap(a[0], a[smaller]);
+        const auto [lt, gt] = split_three_way(a, n, choose_pivot(a, n));
         // Recurse into the smaller side, loop on the larger one.
-        if (smaller < n - smaller - 1) {
-            introsort(a, smaller, depth, bounded_below);
-            a += smaller + 1;
-            n -= smaller + 1;
-            bounded_below = true;
+        if (lt < n - gt) {
+            introsort(kernels, a, lt, depth);
+            a += gt;
+            n -= gt;
         } else {
-            introsort(a + smaller + 1, n - smaller - 1, depth, true);
-            n = smaller;
+            introsort(kernels, a + gt, n - gt, depth);
+            n = lt;
         }
     }
-    insertion_sort(a, n);
+    kernels.sort_small(a, a, n);
+}
+
+void sort_keys(const SortKernels& kernels, std::int64_t* a, std::size_t n) {
+    if (n > 1) {
+        introsort(kernels, a, n, depth_limit(n));
+    }
 }
 
 }  // namespace
 
-void select_double(double* a, std::size_t n, std::size_t k) {
-    // Quickselect on the same partitions as the sort; after a bounded number of rounds
-    // the remaining window is sorted outright, which keeps the worst case O(n log n).
-    unsigned depth = 2 * static_cast<unsigned>(std::bit_width(n));
-    bool bounded_below = false;
-    while (n > kInsertionSortMax && depth-- > 0) {
-        std::swap(a[0], a[choose_pivot(a, n)]);
-        const double p = a[0];
-        if (bounded_below && !(a[-1] < p)) {
-            const std::size_t equal = partition_after_first(a, n, [p](double x) { return !(p < x); });
-            if (k <= equal) {
-                return;
-            }
-            a += equal + 1;
-            n -= equal + 1;
-            k -= equal + 1;
-            continue;
-        }
-        const std::size_t smaller = partition_after_first(a, n, [p](double x) { return x < p; });
-        std::swap(a[0], a[smaller]);
-        if (k == smaller) {
-            return;
-        }
-        if (k < smaller) {
-            n = smaller;
-        } else {
-            a += smaller + 1;
-            n -= smaller + 1;
-            k -= smaller + 1;
-            bounded_below = true;
-        }
+void sort_doubles(double* a, std::size_t n) {
+    const SortKernels& kernels = sort_kernels();
+    std::int64_t* keys = as_keys(a);
+    kernels.double_keys(keys, n);
+    sort_keys(kernels, keys, n);
+    // NaNs with the sign bit set sorted first: they go after the positive NaNs.
+    const std::size_t negative_nans = static_cast<std::size_t>(
+        std::partition_point(keys, keys + n, [](std::int64_t k) { return k < kKeyOfMinusInfinity; }) - keys);
+    if (negative_nans > 0) {
+        std::rotate(keys, keys + negative_nans, keys + n);
     }
-    sort_doubles(a, n);
+    kernels.double_keys(keys, n);
 }
 
-void sort_doubles(double* a, std::size_t n) {
-    if (n > 1) {
-        introsort(a, n, 2 * static_cast<unsigned>(std::bit_width(n)), false);
+void select_double(double* a, std::size_t n, std::size_t k) {
+    const SortKernels& kernels = sort_kernels();
+    std::int64_t* keys = as_keys(a);
+    kernels.double_keys(keys, n);
+    // Quickselect on the same partitions as the sort; after a bounded number of rounds
+    // the remaining window is sorted outright, which keeps the worst case O(n log n).
+    std::int64_t* w = keys;
+    std::size_t m = n;
+    unsigned depth = depth_limit(n);
+    while (m > kernels.small_max && depth-- > 0) {
+        const auto [lt, gt] = split_three_way(w, m, choose_pivot(w, m));
+        if (k < lt) {
+            m = lt;
+        } else if (k < gt) {
+            m = 0;
+            break;
+        } else {
+            w += gt;
+            m -= gt;
+            k -= gt;
+        }
     }
+    sort_keys(kernels, w, m);
+    kernels.double_keys(keys, n);
 }
 
 }  // namespace mosswick::classic

@@ -262,19 +262,51 @@ inline __mmask8 low_lanes(std::size_t count) {
     return static_cast<__mmask8>(_bzhi_u32(0xFF, static_cast<unsigned>(count)));
 }
 
+// For each 8-bit mask of the smaller lanes, the lane indices (one byte each) that put
+// them first (in order) and the other lanes after them.
+struct PermutationTable {
+    alignas(64) std::uint64_t index[256];
+};
+
+constexpr PermutationTable make_permutations() {
+    PermutationTable t{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned out = 0;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (unsigned lane = 0; lane < 8; ++lane) {
+                const bool smaller = (mask >> lane) & 1;
+                if (smaller == (pass == 0)) {
+                    t.index[mask] |= std::uint64_t{lane} << (8 * out++);
+                }
+            }
+        }
+    }
+    return t;
+}
+
+constexpr PermutationTable kPermutations = make_permutations();
+
 template <bool kExact>
 inline std::size_t place(V v, V pivot, i64* a, std::size_t left, std::size_t right, V& same) {
     const __mmask8 smaller = _mm512_cmplt_epi64_mask(v, pivot);
     same = _mm512_mask_sub_epi64(same, _mm512_cmpeq_epi64_mask(v, pivot), same, simd::splat<V>(-1LL));
     const auto count = static_cast<std::size_t>(__builtin_popcount(smaller));
-    const std::size_t others = W - count;
     if constexpr (kExact) {
+        const std::size_t others = W - count;
         _mm512_mask_storeu_epi64(a + left, low_lanes(count), _mm512_maskz_compress_epi64(smaller, v));
+        _mm512_mask_storeu_epi64(a + right - others, low_lanes(others),
+                                 _mm512_maskz_compress_epi64(static_cast<__mmask8>(~smaller), v));
     } else {
-        store(a + left, _mm512_maskz_compress_epi64(smaller, v));
+        // One permutation (compressing twice costs more on some processors) and two
+        // whole stores: the smaller lanes land at [left, left + count), the others at
+        // [right - (W - count), right); the rest falls in the free gap.
+        // (The zero-masking forms spare the compiler's undefined upper lanes.)
+        const __m512i order =
+            _mm512_maskz_cvtepu8_epi64(0xFF, _mm_cvtsi64_si128(static_cast<long long>(kPermutations.index[smaller])));
+        const V arranged = _mm512_maskz_permutexvar_epi64(0xFF, order, v);
+        store(a + left, arranged);
+        store(a + right - W, arranged);
     }
-    _mm512_mask_storeu_epi64(a + right - others, low_lanes(others),
-                             _mm512_maskz_compress_epi64(static_cast<__mmask8>(~smaller), v));
     return count;
 }
 #else

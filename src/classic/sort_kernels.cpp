@@ -442,27 +442,34 @@ inline V sort_bitonic(V v) {
     return kAscending ? blend<1>(vmin(v, t), vmax(v, t)) : blend<1>(vmax(v, t), vmin(v, t));
 }
 
-// Each step merges the next vector of one run (ascending) with the W largest elements
-// seen so far (held descending, which spares a reversal on the chain of steps), writes
-// the W smallest and refills from the run whose next element is smaller. When a run
-// has fewer than W elements left, the held vector and both remainders are merged by
-// the scalar loop.
-void merge(const i64* x, std::size_t nx, const i64* y, std::size_t ny, i64* out) {
-    if (nx < W || ny < W) {
-        merge_scalar(x, nx, y, ny, out);
-        return;
-    }
-    V next = load(x);
-    V held = reverse(load(y));
+// One stream of the vector merge of x[0, nx) and y[0, ny) into out, both runs at
+// least W long. Each step merges the next vector of one run (ascending) with the W
+// largest elements seen so far (held descending, which spares a reversal on the chain
+// of steps), writes the W smallest and refills from the run whose next element is
+// smaller. When a run has fewer than W elements left, finish merges the held vector
+// and both remainders by the scalar loop.
+struct MergeStream {
+    const i64* x;
+    std::size_t nx;
+    const i64* y;
+    std::size_t ny;
+    i64* out;
     std::size_t i = W;
     std::size_t j = W;
-    for (;;) {
+    V next;
+    V held;
+
+    MergeStream(const i64* x_, std::size_t nx_, const i64* y_, std::size_t ny_, i64* out_)
+        : x(x_), nx(nx_), y(y_), ny(ny_), out(out_), next(load(x_)), held(reverse(load(y_))) {}
+
+    // Returns false once a run has run short; then only finish remains.
+    bool step() {
         const V small = vmin(next, held);
         held = sort_bitonic<false>(vmax(next, held));
         store(out, sort_bitonic<true>(small));
         out += W;
         if (i + W > nx || j + W > ny) {
-            break;
+            return false;
         }
         const std::size_t from_x = 0 - static_cast<std::size_t>(x[i] <= y[j]);
         const auto at = (reinterpret_cast<std::uintptr_t>(x + i) & from_x) |
@@ -470,18 +477,74 @@ void merge(const i64* x, std::size_t nx, const i64* y, std::size_t ny, i64* out)
         next = load(reinterpret_cast<const i64*>(at));
         i += W & from_x;
         j += W & ~from_x;
+        return true;
     }
-    alignas(64) i64 largest[W];
-    store(largest, reverse(held));
-    // Merge the held vector with the shorter rest first (fewer than W + W elements).
-    i64 both[2 * W];
-    if (nx - i < W) {
-        merge_scalar(largest, W, x + i, nx - i, both);
-        merge_scalar(both, W + nx - i, y + j, ny - j, out);
-    } else {
-        merge_scalar(largest, W, y + j, ny - j, both);
-        merge_scalar(x + i, nx - i, both, W + ny - j, out);
+
+    void finish() {
+        alignas(64) i64 largest[W];
+        store(largest, reverse(held));
+        // Merge the held vector with the shorter rest first (fewer than W + W elements).
+        i64 both[2 * W];
+        if (nx - i < W) {
+            merge_scalar(largest, W, x + i, nx - i, both);
+            merge_scalar(both, W + nx - i, y + j, ny - j, out);
+        } else {
+            merge_scalar(largest, W, y + j, ny - j, both);
+            merge_scalar(x + i, nx - i, both, W + ny - j, out);
+        }
     }
+};
+
+void merge_one_stream(const i64* x, std::size_t nx, const i64* y, std::size_t ny, i64* out) {
+    if (nx < W || ny < W) {
+        merge_scalar(x, nx, y, ny, out);
+        return;
+    }
+    MergeStream stream(x, nx, y, ny, out);
+    while (stream.step()) {
+    }
+    stream.finish();
+}
+
+// The output is cut in two halves at the merge path (a elements of x and half - a of y
+// are the half smallest), and the two halves are merged by two streams in one loop:
+// each stream's steps form one chain of dependent vector operations, and two chains
+// keep the processor twice as busy.
+void merge(const i64* x, std::size_t nx, const i64* y, std::size_t ny, i64* out) {
+    const std::size_t half = (nx + ny) / 2;
+    std::size_t lo = half > ny ? half - ny : 0;
+    std::size_t hi = half < nx ? half : nx;
+    while (lo < hi) {
+        const std::size_t a = lo + (hi - lo) / 2;
+        // Taking a elements of x is too few when x[a] is below the last y taken.
+        if (x[a] < y[half - a - 1]) {
+            lo = a + 1;
+        } else {
+            hi = a;
+        }
+    }
+    const std::size_t a = lo;
+    const std::size_t b = half - a;
+    if (a < W || b < W || nx - a < W || ny - b < W) {
+        merge_one_stream(x, nx, y, ny, out);
+        return;
+    }
+    MergeStream first(x, a, y, b, out);
+    MergeStream second(x + a, nx - a, y + b, ny - b, out + half);
+    bool first_on = true;
+    bool second_on = true;
+    while (first_on && second_on) {
+        first_on = first.step();
+        second_on = second.step();
+    }
+    while (first_on) {
+        first_on = first.step();
+    }
+    while (second_on) {
+        second_on = second.step();
+    }
+    first.finish();
+    second.finish();
 }
 
 constexpr SortKernels kSortKernels{

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <utility>
 
-#include "classic/partition.hpp"
 #include "classic/sort_kernels.hpp"
 
 namespace mosswick::classic {
@@ -68,22 +67,53 @@ unsigned depth_limit(std::size_t n) {
     return 2 * static_cast<unsigned>(std::bit_width(n));
 }
 
-void introsort(const SortKernels& kernels, std::int64_t* a, std::size_t n, unsigned depth) {
+// Partitions a[0, n) around the key a[pivot], n >= 2. Returns the pivot's final
+// position m: a[0, m) < a[m] <= a[m + 1, n). One pass, which counts nothing: runs of
+// equal keys are dealt with by the bound below, as in pdqsort.
+std::size_t partition_at_pivot(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::size_t pivot) {
+    std::swap(a[pivot], a[n - 1]);
+    const std::int64_t p = a[n - 1];
+    const std::size_t smaller = kernels.partition(a, n - 1, p, nullptr);
+    std::swap(a[smaller], a[n - 1]);
+    return smaller;
+}
+
+// When a[-1] exists and is not greater than any key of a[0, n) (bounded below) and
+// equals the pivot p, every key not greater than p equals p: those are moved to the
+// front and returned as a count, and they are in place.
+std::size_t gather_equal(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::int64_t p) {
+    if (p == INT64_MAX) {
+        return n;
+    }
+    return kernels.partition(a, n, p + 1, nullptr);
+}
+
+// `bounded_below` says that a[-1] exists and is not greater than any key of a[0, n).
+void introsort(const SortKernels& kernels, std::int64_t* a, std::size_t n, unsigned depth, bool bounded_below) {
     while (n > kernels.small_max) {
         if (depth == 0) {
             heapsort(a, n);
             return;
         }
         --depth;
-        const auto [lt, gt] = split_three_way(a, n, choose_pivot(a, n));
+        const std::size_t pivot = choose_pivot(a, n);
+        const std::int64_t p = a[pivot];
+        if (bounded_below && a[-1] == p) {
+            const std::size_t equal = gather_equal(kernels, a, n, p);
+            a += equal;
+            n -= equal;
+            continue;
+        }
+        const std::size_t m = partition_at_pivot(kernels, a, n, pivot);
         // Recurse into the smaller side, loop on the larger one.
-        if (lt < n - gt) {
-            introsort(kernels, a, lt, depth);
-            a += gt;
-            n -= gt;
+        if (m < n - m - 1) {
+            introsort(kernels, a, m, depth, bounded_below);
+            a += m + 1;
+            n -= m + 1;
+            bounded_below = true;
         } else {
-            introsort(kernels, a + gt, n - gt, depth);
-            n = lt;
+            introsort(kernels, a + m + 1, n - m - 1, depth, true);
+            n = m;
         }
     }
     kernels.sort_small(a, a, n);
@@ -91,7 +121,7 @@ void introsort(const SortKernels& kernels, std::int64_t* a, std::size_t n, unsig
 
 void sort_keys(const SortKernels& kernels, std::int64_t* a, std::size_t n) {
     if (n > 1) {
-        introsort(kernels, a, n, depth_limit(n));
+        introsort(kernels, a, n, depth_limit(n), false);
     }
 }
 
@@ -111,7 +141,7 @@ void sort_doubles(double* a, std::size_t n) {
     kernels.double_keys(keys, n);
 }
 
-void select_double(double* a, std::size_t n, std::size_t k) {
+Ranked select_double(double* a, std::size_t n, std::size_t k, bool with_below) {
     const SortKernels& kernels = sort_kernels();
     std::int64_t* keys = as_keys(a);
     kernels.double_keys(keys, n);
@@ -120,21 +150,46 @@ void select_double(double* a, std::size_t n, std::size_t k) {
     std::int64_t* w = keys;
     std::size_t m = n;
     unsigned depth = depth_limit(n);
+    bool bounded_below = false;
     while (m > kernels.small_max && depth-- > 0) {
-        const auto [lt, gt] = split_three_way(w, m, choose_pivot(w, m));
-        if (k < lt) {
-            m = lt;
-        } else if (k < gt) {
+        const std::size_t chosen = choose_pivot(w, m);
+        const std::int64_t p = w[chosen];
+        if (bounded_below && w[-1] == p) {
+            const std::size_t equal = gather_equal(kernels, w, m, p);
+            if (k < equal) {
+                m = 0;
+                break;
+            }
+            w += equal;
+            m -= equal;
+            k -= equal;
+            continue;
+        }
+        const std::size_t pivot = partition_at_pivot(kernels, w, m, chosen);
+        if (k == pivot) {
             m = 0;
             break;
+        }
+        if (k < pivot) {
+            m = pivot;
         } else {
-            w += gt;
-            m -= gt;
-            k -= gt;
+            w += pivot + 1;
+            m -= pivot + 1;
+            k -= pivot + 1;
+            bounded_below = true;
         }
     }
     sort_keys(kernels, w, m);
-    kernels.double_keys(keys, n);
+    // Nothing before rank k is larger than it: the largest of them is the one just below.
+    const std::size_t rank = static_cast<std::size_t>(w - keys) + k;
+    std::int64_t values[2] = {keys[rank], rank > 0 && with_below ? keys[0] : keys[rank]};
+    if (with_below) {
+        for (std::size_t i = 1; i < rank; ++i) {
+            values[1] = std::max(values[1], keys[i]);
+        }
+    }
+    kernels.double_keys(values, 2);
+    return {std::bit_cast<double>(values[0]), std::bit_cast<double>(values[1])};
 }
 
 }  // namespace mosswick::classic

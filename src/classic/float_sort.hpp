@@ -12,8 +12,14 @@ namespace mosswick::classic {
 // past a depth of 2 log2 n a window is heap-sorted, so the worst case is O(n log n).
 void sort_doubles(double* a, std::size_t n);
 
-// Rearranges a[0, n) so that a[k] holds the element of rank k, with nothing larger
-// before it and nothing smaller after it (k < n), in the order of sort_doubles.
-void select_double(double* a, std::size_t n, std::size_t k);
+struct Ranked {
+    double at;     // the element of rank k
+    double below;  // with_below and k > 0: the largest element of rank below k; else the one of rank k
+};
+
+// The elements of ranks k and just below k of a[0, n) (k < n) in the order of
+// sort_doubles, by quickselect with the sort's partitions (the worst case stays
+// O(n log n)). a[0, n) is left in an unspecified state.
+Ranked select_double(double* a, std::size_t n, std::size_t k, bool with_below);
 
 }  // namespace mosswick::classic

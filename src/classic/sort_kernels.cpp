@@ -19,6 +19,13 @@ using i64 = std::int64_t;
 
 // ---- Scalar pieces, used by every build (for short inputs and tails) ----
 
+// memcpy, which an empty run (perhaps at a null pointer) does not reach.
+inline void copy(const i64* from, std::size_t count, i64* to) {
+    if (count != 0) {
+        std::memcpy(to, from, count * sizeof(i64));
+    }
+}
+
 inline void insertion_sort(const i64* src, i64* dst, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         const i64 x = src[i];
@@ -31,7 +38,8 @@ inline void insertion_sort(const i64* src, i64* dst, std::size_t n) {
 }
 
 // Branch-free Lomuto partition: the outcome of each comparison is as unpredictable as the data.
-inline std::size_t partition_scalar(i64* a, std::size_t n, i64 p, std::size_t* equal) {
+template <bool kCountEqual>
+inline std::size_t lomuto(i64* a, std::size_t n, i64 p, std::size_t* equal) {
     std::size_t left = 0;
     std::size_t same = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -39,10 +47,18 @@ inline std::size_t partition_scalar(i64* a, std::size_t n, i64 p, std::size_t* e
         a[i] = a[left];
         a[left] = x;
         left += x < p;
-        same += x == p;
+        if constexpr (kCountEqual) {
+            same += x == p;
+        }
     }
-    *equal = same;
+    if constexpr (kCountEqual) {
+        *equal = same;
+    }
     return left;
+}
+
+inline std::size_t partition_scalar(i64* a, std::size_t n, i64 p, std::size_t* equal) {
+    return equal != nullptr ? lomuto<true>(a, n, p, equal) : lomuto<false>(a, n, p, nullptr);
 }
 
 // The smallest elements are taken from the front while the largest are taken from the
@@ -73,8 +89,8 @@ inline void merge_scalar(const i64* x, std::size_t nx, const i64* y, std::size_t
         j += y_first;
         i += !y_first;
     }
-    std::memcpy(out + front, x + i, (x_end - i) * sizeof(i64));
-    std::memcpy(out + front + (x_end - i), y + j, (y_end - j) * sizeof(i64));
+    copy(x + i, x_end - i, out + front);
+    copy(y + j, y_end - j, out + front + (x_end - i));
 }
 
 inline void double_keys(i64* a, std::size_t n) {
@@ -384,8 +400,8 @@ std::size_t partition(i64* a, std::size_t n, i64 p, std::size_t* equal) {
     std::size_t right = n;
     std::size_t kept = n;
     if (n >= 3 * kStep) {
-        std::memcpy(aside, a, kStep * sizeof(i64));
-        std::memcpy(aside + kStep, a + n - kStep, kStep * sizeof(i64));
+        copy(a, kStep, aside);
+        copy(a + n - kStep, kStep, aside + kStep);
         std::size_t read_left = kStep;
         std::size_t read_right = n - kStep;
         while (read_right - read_left >= kStep) {
@@ -404,9 +420,9 @@ std::size_t partition(i64* a, std::size_t n, i64 p, std::size_t* equal) {
             }
         }
         kept = 2 * kStep + (read_right - read_left);
-        std::memcpy(aside + 2 * kStep, a + read_left, (read_right - read_left) * sizeof(i64));
+        copy(a + read_left, read_right - read_left, aside + 2 * kStep);
     } else {
-        std::memcpy(aside, a, n * sizeof(i64));
+        copy(a, n, aside);
     }
     std::size_t i = 0;
     for (; i + W <= kept; i += W) {
@@ -423,7 +439,9 @@ std::size_t partition(i64* a, std::size_t n, i64 p, std::size_t* equal) {
         right -= !(x < p);
         same_rest += x == p;
     }
-    *equal = lane_sum(same) + same_rest;
+    if (equal != nullptr) {
+        *equal = lane_sum(same) + same_rest;
+    }
     return left;
 }
 

@@ -21,7 +21,7 @@ struct SortKernels {
 
     // Moves the elements of a[0, n) smaller than p to the front, the others to the
     // back (neither side in any particular order), and returns how many are smaller;
-    // *equal receives how many equal p.
+    // *equal receives how many equal p, unless equal is null.
     std::size_t (*partition)(std::int64_t* a, std::size_t n, std::int64_t p, std::size_t* equal);
 
     // Writes the merge of the ascending runs x[0, nx) and y[0, ny) to out, ascending.

@@ -11,6 +11,7 @@
 #include "classic/float_sort.hpp"
 #include "classic/partition.hpp"
 #include "classic/sort_kernels.hpp"
+#include "core/buffer.hpp"
 #include "core/errors.hpp"
 
 namespace mosswick::classic {
@@ -118,7 +119,8 @@ std::vector<std::int64_t> mergesort(std::vector<std::int64_t> arr) {
     if (arr.size() < 2) {
         return arr;
     }
-    std::vector<std::int64_t> scratch(arr.size());
+    // Recycled memory (core/buffer): a call in a loop does not fault in fresh pages.
+    AlignedBuffer<std::int64_t> scratch = AlignedBuffer<std::int64_t>::uninitialized(arr.size());
     mergesort_worker(sort_kernels(), arr.data(), arr.size(), scratch.data());
     return arr;
 }
@@ -139,9 +141,12 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
 
     // Merge rounds: runs 0 and 1, 2 and 3, ... into the other buffer; an odd last run is
     // carried over unchanged. Run order is kept, so ties keep their input order.
+    // The other buffer is recycled memory (core/buffer), not fresh pages to fault in.
     const SortKernels& kernels = sort_kernels();
-    std::vector<std::int64_t> other(n);
-    std::vector<std::size_t> runs;  // run lengths, consecutive in `arr`
+    AlignedBuffer<std::int64_t> other = AlignedBuffer<std::int64_t>::uninitialized(n);
+    std::int64_t* from = arr.data();
+    std::int64_t* to = other.data();
+    std::vector<std::size_t> runs;  // run lengths, consecutive in `from`
     for (const Chunk& c : chunks) {
         runs.push_back(c.size);
     }
@@ -151,12 +156,15 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
         for (std::size_t r = 0; r < runs.size(); r += 2) {
             const std::size_t first = runs[r];
             const std::size_t second = r + 1 < runs.size() ? runs[r + 1] : 0;
-            kernels.merge(arr.data() + offset, first, arr.data() + offset + first, second, other.data() + offset);
+            kernels.merge(from + offset, first, from + offset + first, second, to + offset);
             merged.push_back(first + second);
             offset += first + second;
         }
-        arr.swap(other);
+        std::swap(from, to);
         runs = std::move(merged);
+    }
+    if (from != arr.data()) {
+        std::copy(from, from + n, arr.data());
     }
     return arr;
 }

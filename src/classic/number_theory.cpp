@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <iterator>
 #include <cmath>
+#include <iterator>
 #include <new>
 
 #include "classic/montgomery.hpp"

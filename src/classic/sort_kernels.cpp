@@ -1,10 +1,12 @@
 // The sort kernels, one body that the build compiles once per instruction set (see
 // core/isa.hpp). The AVX-512 and AVX2 builds share one vector implementation over
 // W lanes of int64 (8 or 4): a bitonic sorting network in registers for blocks of
-// up to 16 vectors, an in-place partition that stores each vector's smaller and
-// other lanes at the two ends of the free gap (AVX-512 compresses the lanes, AVX2
-// permutes them by a 16-entry table), and a merge that keeps the larger half of a
-// bitonic merge network for the next step. The portable build is scalar.
+// up to 16 vectors; an in-place partition that stores each vector's smaller and
+// other lanes at the two ends of the free gap (arranged by one permutation from a
+// table of 256 or 16 entries; the AVX-512 tail compresses and stores under masks);
+// and a merge whose steps merge one new vector with the larger half kept from the
+// step before by a bitonic merge network, two streams at once. The portable build
+// is scalar: insertion sort, branch-free Lomuto partition, two-ended scalar merge.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

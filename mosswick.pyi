@@ -30,7 +30,7 @@ def quicksort(arr: _Ints) -> list[int]:
     """A new ascending list, by randomised three-way quicksort."""
 
 def quicksort_f64(arr: _Reals) -> list[float]:
-    """A new ascending list of floats, by an unstable comparison sort."""
+    """A new list of floats: the non-NaN values ascending (-0.0 before 0.0), then the NaNs."""
 
 def mergesort(arr: _Ints) -> list[int]:
     """A new ascending list, by stable top-down merge sort."""

@@ -40,7 +40,7 @@ def _is_prime_sympy(xs):
 
 CASES = [
     Case("is_prime", "20,000 odd 64-bit", "gmpy2.is_prime", odd_64bit,
-         lambda xs: [mosswick.is_prime(x) for x in xs], _is_prime_gmpy2, 0.5, needs=("gmpy2",)),
+         lambda xs: [mosswick.is_prime(x) for x in xs], _is_prime_gmpy2, 2.5, needs=("gmpy2",)),
     Case("is_prime", "20,000 odd 64-bit", "sympy.isprime", odd_64bit,
          lambda xs: [mosswick.is_prime(x) for x in xs], _is_prime_sympy, 10, needs=("sympy",)),
     Case("mod_pow", "20,000 64-bit triples", "pow(b, e, m)", pow_operands,

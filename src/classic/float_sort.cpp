@@ -1,27 +1,26 @@
 #include "classic/float_sort.hpp"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <utility>
+
+#include "classic/sort_kernels.hpp"
 
 namespace mosswick::classic {
 
 namespace {
 
-constexpr std::size_t kInsertionSortMax = 24;
 constexpr std::size_t kNintherMin = 128;
 
-void insertion_sort(double* a, std::size_t n) {
-    for (std::size_t i = 1; i < n; ++i) {
-        const double x = a[i];
-        std::size_t j = i;
-        for (; j > 0 && x < a[j - 1]; --j) {
-            a[j] = a[j - 1];
-        }
-        a[j] = x;
-    }
+// The array of doubles is handed to the kernels (in other translation units, called
+// through pointers) as the integer keys that replace the values in place, and the
+// values are restored before anything reads them as doubles again.
+std::int64_t* as_keys(double* a) {
+    return reinterpret_cast<std::int64_t*>(a);
 }
 
-void sift_down(double* a, std::size_t n, std::size_t i) {
+void sift_down(std::int64_t* a, std::size_t n, std::size_t i) {
     for (std::size_t child = 2 * i + 1; child < n; i = child, child = 2 * i + 1) {
         if (child + 1 < n && a[child] < a[child + 1]) {
             ++child;
@@ -33,7 +32,7 @@ void sift_down(double* a, std::size_t n, std::size_t i) {
     }
 }
 
-void heapsort(double* a, std::size_t n) {
+void heapsort(std::int64_t* a, std::size_t n) {
     for (std::size_t i = n / 2; i-- > 0;) {
         sift_down(a, n, i);
     }
@@ -44,7 +43,7 @@ void heapsort(double* a, std::size_t n) {
 }
 
 // The index, among i, j and k, of the median of their values.
-std::size_t median_of_three(const double* a, std::size_t i, std::size_t j, std::size_t k) {
+std::size_t median_of_three(const std::int64_t* a, std::size_t i, std::size_t j, std::size_t k) {
     if (a[j] < a[i]) {
         std::swap(i, j);
     }
@@ -54,7 +53,7 @@ std::size_t median_of_three(const double* a, std::size_t i, std::size_t j, std::
     return j;
 }
 
-std::size_t choose_pivot(const double* a, std::size_t n) {
+std::size_t choose_pivot(const std::int64_t* a, std::size_t n) {
     const std::size_t mid = n / 2;
     if (n < kNintherMin) {
         return median_of_three(a, 0, mid, n - 1);
@@ -64,96 +63,133 @@ std::size_t choose_pivot(const double* a, std::size_t n) {
                            median_of_three(a, n - 1 - 2 * s, n - 1 - s, n - 1));
 }
 
-// Moves the elements of a[1, n) for which goes_left(x) holds to the front of that
-// range (branch-free Lomuto) and returns how many there are.
-template <class GoesLeft>
-std::size_t partition_after_first(double* a, std::size_t n, GoesLeft goes_left) {
-    std::size_t left = 1;
-    for (std::size_t i = 1; i < n; ++i) {
-        const double x = a[i];
-        const bool moves = goes_left(x);
-        a[i] = a[left];
-        a[left] = x;
-        left += moves;
-    }
-    return left - 1;
+unsigned depth_limit(std::size_t n) {
+    return 2 * static_cast<unsigned>(std::bit_width(n));
 }
 
-// `bounded_below` says that a[-1] exists and is not greater than any element of a[0, n).
-void introsort(double* a, std::size_t n, unsigned depth, bool bounded_below) {
-    while (n > kInsertionSortMax) {
+// Partitions a[0, n) around the key a[pivot], n >= 2. Returns the pivot's final
+// position m: a[0, m) < a[m] <= a[m + 1, n). One pass, which counts nothing: runs of
+// equal keys are dealt with by the bound below, as in pdqsort.
+std::size_t partition_at_pivot(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::size_t pivot) {
+    std::swap(a[pivot], a[n - 1]);
+    const std::int64_t p = a[n - 1];
+    const std::size_t smaller = kernels.partition(a, n - 1, p, nullptr);
+    std::swap(a[smaller], a[n - 1]);
+    return smaller;
+}
+
+// When a[-1] exists and is not greater than any key of a[0, n) (bounded below) and
+// equals the pivot p, every key not greater than p equals p: those are moved to the
+// front and returned as a count, and they are in place.
+std::size_t gather_equal(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::int64_t p) {
+    if (p == INT64_MAX) {
+        return n;
+    }
+    return kernels.partition(a, n, p + 1, nullptr);
+}
+
+// `bounded_below` says that a[-1] exists and is not greater than any key of a[0, n).
+void introsort(const SortKernels& kernels, std::int64_t* a, std::size_t n, unsigned depth, bool bounded_below) {
+    while (n > kernels.small_max) {
         if (depth == 0) {
             heapsort(a, n);
             return;
         }
         --depth;
-        std::swap(a[0], a[choose_pivot(a, n)]);
-        const double p = a[0];
-        if (bounded_below && !(a[-1] < p)) {
-            // The pivot equals the bound below: everything not greater than it is equal
-            // to it and already in place.
-            const std::size_t equal = partition_after_first(a, n, [p](double x) { return !(p < x); });
-            a += equal + 1;
-            n -= equal + 1;
+        const std::size_t pivot = choose_pivot(a, n);
+        const std::int64_t p = a[pivot];
+        if (bounded_below && a[-1] == p) {
+            const std::size_t equal = gather_equal(kernels, a, n, p);
+            a += equal;
+            n -= equal;
             continue;
         }
-        const std::size_t smaller = partition_after_first(a, n, [p](double x) { return x < p; });
-        std::swap(a[0], a[smaller]);
+        const std::size_t m = partition_at_pivot(kernels, a, n, pivot);
         // Recurse into the smaller side, loop on the larger one.
-        if (smaller < n - smaller - 1) {
-            introsort(a, smaller, depth, bounded_below);
-            a += smaller + 1;
-            n -= smaller + 1;
+        if (m < n - m - 1) {
+            introsort(kernels, a, m, depth, bounded_below);
+            a += m + 1;
+            n -= m + 1;
             bounded_below = true;
         } else {
-            introsort(a + smaller + 1, n - smaller - 1, depth, true);
-            n = smaller;
+            introsort(kernels, a + m + 1, n - m - 1, depth, true);
+            n = m;
         }
     }
-    insertion_sort(a, n);
+    kernels.sort_small(a, a, n);
+}
+
+void sort_keys(const SortKernels& kernels, std::int64_t* a, std::size_t n) {
+    if (n > 1) {
+        introsort(kernels, a, n, depth_limit(n), false);
+    }
 }
 
 }  // namespace
 
-void select_double(double* a, std::size_t n, std::size_t k) {
+void sort_doubles(double* a, std::size_t n) {
+    const SortKernels& kernels = sort_kernels();
+    std::int64_t* keys = as_keys(a);
+    kernels.double_keys(keys, n);
+    sort_keys(kernels, keys, n);
+    // NaNs with the sign bit set sorted first: they go after the positive NaNs.
+    const std::size_t negative_nans = static_cast<std::size_t>(
+        std::partition_point(keys, keys + n, [](std::int64_t k) { return k < kKeyOfMinusInfinity; }) - keys);
+    if (negative_nans > 0) {
+        std::rotate(keys, keys + negative_nans, keys + n);
+    }
+    kernels.double_keys(keys, n);
+}
+
+Ranked select_double(double* a, std::size_t n, std::size_t k, bool with_below) {
+    const SortKernels& kernels = sort_kernels();
+    std::int64_t* keys = as_keys(a);
+    kernels.double_keys(keys, n);
     // Quickselect on the same partitions as the sort; after a bounded number of rounds
     // the remaining window is sorted outright, which keeps the worst case O(n log n).
-    unsigned depth = 2 * static_cast<unsigned>(std::bit_width(n));
+    std::int64_t* w = keys;
+    std::size_t m = n;
+    unsigned depth = depth_limit(n);
     bool bounded_below = false;
-    while (n > kInsertionSortMax && depth-- > 0) {
-        std::swap(a[0], a[choose_pivot(a, n)]);
-        const double p = a[0];
-        if (bounded_below && !(a[-1] < p)) {
-            const std::size_t equal = partition_after_first(a, n, [p](double x) { return !(p < x); });
-            if (k <= equal) {
-                return;
+    while (m > kernels.small_max && depth-- > 0) {
+        const std::size_t chosen = choose_pivot(w, m);
+        const std::int64_t p = w[chosen];
+        if (bounded_below && w[-1] == p) {
+            const std::size_t equal = gather_equal(kernels, w, m, p);
+            if (k < equal) {
+                m = 0;
+                break;
             }
-            a += equal + 1;
-            n -= equal + 1;
-            k -= equal + 1;
+            w += equal;
+            m -= equal;
+            k -= equal;
             continue;
         }
-        const std::size_t smaller = partition_after_first(a, n, [p](double x) { return x < p; });
-        std::swap(a[0], a[smaller]);
-        if (k == smaller) {
-            return;
+        const std::size_t pivot = partition_at_pivot(kernels, w, m, chosen);
+        if (k == pivot) {
+            m = 0;
+            break;
         }
-        if (k < smaller) {
-            n = smaller;
+        if (k < pivot) {
+            m = pivot;
         } else {
-            a += smaller + 1;
-            n -= smaller + 1;
-            k -= smaller + 1;
+            w += pivot + 1;
+            m -= pivot + 1;
+            k -= pivot + 1;
             bounded_below = true;
         }
     }
-    sort_doubles(a, n);
-}
-
-void sort_doubles(double* a, std::size_t n) {
-    if (n > 1) {
-        introsort(a, n, 2 * static_cast<unsigned>(std::bit_width(n)), false);
+    sort_keys(kernels, w, m);
+    // Nothing before rank k is larger than it: the largest of them is the one just below.
+    const std::size_t rank = static_cast<std::size_t>(w - keys) + k;
+    std::int64_t values[2] = {keys[rank], rank > 0 && with_below ? keys[0] : keys[rank]};
+    if (with_below) {
+        for (std::size_t i = 1; i < rank; ++i) {
+            values[1] = std::max(values[1], keys[i]);
+        }
     }
+    kernels.double_keys(values, 2);
+    return {std::bit_cast<double>(values[0]), std::bit_cast<double>(values[1])};
 }
 
 }  // namespace mosswick::classic

@@ -14,7 +14,8 @@ unsigned __int128 lcm(std::int64_t a, std::int64_t b);
 
 std::uint64_t mod_pow(std::uint64_t base, std::uint64_t exp, std::uint64_t modulus);
 
-// Deterministic for every 64-bit n: trial division, then Miller-Rabin on the first twelve primes.
+// Deterministic for every 64-bit n: trial division by the primes below 256, then Baillie-PSW
+// (strong base-2 and strong Lucas tests), the answers of Miller-Rabin on the first twelve primes.
 bool is_prime(std::uint64_t n);
 
 // Every prime p with 2 <= p <= limit, ascending.

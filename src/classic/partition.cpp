@@ -2,6 +2,10 @@
 
 #include <time.h>
 
+#include <utility>
+
+#include "classic/sort_kernels.hpp"
+
 namespace mosswick::classic {
 
 std::atomic<std::uint64_t> SEED_COUNTER{1};
@@ -10,23 +14,11 @@ namespace {
 
 thread_local std::uint64_t rng_state = 0;  // 0 until the thread's first draw
 
-// Moves the elements of a[0, n) for which goes_left(x) holds to the front, keeping
-// no particular order, and returns how many there are. Branch-free: the outcome of
-// each comparison is as unpredictable as the data.
-template <class GoesLeft>
-std::size_t partition_front(std::int64_t* a, std::size_t n, GoesLeft goes_left) {
-    std::size_t left = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::int64_t x = a[i];
-        const bool moves = goes_left(x);
-        a[i] = a[left];
-        a[left] = x;
-        left += moves;
-    }
-    return left;
-}
-
 }  // namespace
+
+const SortKernels& sort_kernels() {
+    return dispatch<SortKernels>();
+}
 
 std::uint64_t RNG::seed() {
     const std::uint64_t c = SEED_COUNTER.fetch_add(1, std::memory_order_relaxed);
@@ -47,12 +39,31 @@ std::size_t RNG::pivot_index(std::size_t length) {
     return static_cast<std::size_t>((s * 0x2545F4914F6CDD1Dull) % length);
 }
 
-// The smaller elements first, then the equal ones among the rest.
+// One vector partition pass puts the elements smaller than the pivot first and the
+// pivot just after them; only when the others hold more copies of the pivot does a
+// second pass over them gather those copies after it.
+std::pair<std::size_t, std::size_t> split_three_way(std::int64_t* a, std::size_t n, std::size_t pivot) {
+    const SortKernels& kernels = sort_kernels();
+    const std::int64_t p = a[pivot];
+    std::swap(a[pivot], a[n - 1]);
+    std::size_t equal = 0;
+    const std::size_t lt = kernels.partition(a, n - 1, p, &equal);
+    std::swap(a[lt], a[n - 1]);
+    std::size_t gt = lt + 1;
+    if (equal > 0) {
+        // The elements after the pivot are not smaller than it: those below p + 1 equal it.
+        if (p == INT64_MAX) {
+            gt = n;
+        } else {
+            std::size_t ignored = 0;
+            gt += kernels.partition(a + gt, n - gt, p + 1, &ignored);
+        }
+    }
+    return {lt, gt};
+}
+
 std::pair<std::size_t, std::size_t> three_way_partition(std::int64_t* a, std::size_t n) {
-    const std::int64_t p = a[RNG::pivot_index(n)];
-    const std::size_t lt = partition_front(a, n, [p](std::int64_t x) { return x < p; });
-    const std::size_t equal = partition_front(a + lt, n - lt, [p](std::int64_t x) { return x == p; });
-    return {lt, lt + equal};
+    return split_three_way(a, n, RNG::pivot_index(n));
 }
 
 }  // namespace mosswick::classic

@@ -27,4 +27,7 @@ private:
 // a[0, lt) < p, a[lt, gt) == p, a[gt, n) > p.
 std::pair<std::size_t, std::size_t> three_way_partition(std::int64_t* a, std::size_t n);
 
+// The same three regions around the value p = a[pivot], pivot < n.
+std::pair<std::size_t, std::size_t> split_three_way(std::int64_t* a, std::size_t n, std::size_t pivot);
+
 }  // namespace mosswick::classic

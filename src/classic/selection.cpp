@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <bit>
-#include <functional>
 
 #include "classic/partition.hpp"
+#include "classic/sort_kernels.hpp"
+#include "classic/sorting.hpp"
 #include "core/buffer.hpp"
 #include "core/errors.hpp"
 
@@ -13,9 +14,11 @@ namespace mosswick::classic {
 namespace {
 
 // Quickselect: rearranges a[0, n) so that a[t] holds the element of rank t, nothing
-// before t is larger and nothing after it smaller. t < n.
+// before t is larger and nothing after it smaller. t < n. A window of up to
+// small_max elements is sorted in one piece, which gives the same element.
 void select(std::int64_t* a, std::size_t n, std::size_t t) {
-    while (n > 1) {
+    const SortKernels& kernels = sort_kernels();
+    while (n > kernels.small_max) {
         const auto [lt, gt] = three_way_partition(a, n);
         if (t < lt) {
             n = lt;
@@ -27,6 +30,7 @@ void select(std::int64_t* a, std::size_t n, std::size_t t) {
             t -= gt;
         }
     }
+    kernels.sort_small(a, a, n);
 }
 
 std::uint64_t mix(std::int64_t x) {
@@ -85,7 +89,8 @@ std::vector<std::int64_t> top_k(std::vector<std::int64_t> arr, std::uint64_t k) 
         select(arr.data(), n, n - m);
     }
     std::vector<std::int64_t> top(arr.end() - static_cast<std::ptrdiff_t>(m), arr.end());
-    std::sort(top.begin(), top.end(), std::greater<>());
+    quicksort_worker(top.data(), m);
+    std::reverse(top.begin(), top.end());
     return top;
 }
 

@@ -10,85 +10,43 @@
 
 #include "classic/float_sort.hpp"
 #include "classic/partition.hpp"
+#include "classic/sort_kernels.hpp"
+#include "core/buffer.hpp"
 #include "core/errors.hpp"
 
 namespace mosswick::classic {
 
 namespace {
 
-constexpr std::size_t kInsertionSortMax = 16;
 constexpr std::size_t kThreadedMin = 50'000;
 
-void insertion_sort(std::int64_t* a, std::size_t n) {
-    for (std::size_t i = 1; i < n; ++i) {
-        const std::int64_t x = a[i];
-        std::size_t j = i;
-        for (; j > 0 && x < a[j - 1]; --j) {
-            a[j] = a[j - 1];
-        }
-        a[j] = x;
-    }
-}
-
-// Writes the stable merge of x[0, nx) and y[0, ny) to out; ties come from x. The
-// smallest elements are taken from the front while the largest are taken from the
-// back, two independent chains of comparisons that the processor overlaps.
-void merge_two(const std::int64_t* x, std::size_t nx, const std::int64_t* y, std::size_t ny, std::int64_t* out) {
-    std::size_t i = 0;
-    std::size_t j = 0;
-    std::size_t x_end = nx;
-    std::size_t y_end = ny;
-    std::size_t front = 0;
-    std::size_t back = nx + ny;
-    // Each step consumes one element per end, so back - front stays the number of
-    // elements left in x[i, x_end) and y[j, y_end).
-    while (i < x_end && j < y_end) {
-        const bool y_first = y[j] < x[i];
-        out[front++] = y_first ? y[j] : x[i];
-        j += y_first;
-        i += !y_first;
-        if (i == x_end || j == y_end) {
-            break;
-        }
-        const bool x_last = y[y_end - 1] < x[x_end - 1];
-        out[--back] = x_last ? x[x_end - 1] : y[y_end - 1];
-        x_end -= x_last;
-        y_end -= !x_last;
-    }
-    while (i < x_end && j < y_end) {
-        const bool y_first = y[j] < x[i];
-        out[front++] = y_first ? y[j] : x[i];
-        j += y_first;
-        i += !y_first;
-    }
-    std::copy(x + i, x + x_end, out + front);
-    std::copy(y + j, y + y_end, out + front + (x_end - i));
-}
-
-void mergesort_into(std::int64_t* a, std::size_t n, std::int64_t* out);
+void mergesort_into(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::int64_t* out);
 
 // Top-down merge sort of a[0, n) in place: both halves are sorted into the scratch
-// array and merged back, so every level moves the data once.
-void mergesort_worker(std::int64_t* a, std::size_t n, std::int64_t* scratch) {
-    if (n < 2) {
+// array and merged back, so every level moves the data once. Blocks of up to
+// small_max elements are sorted in one piece (for integers, which equal elements
+// cannot be told apart, any sort of a block is as good as a stable one).
+void mergesort_worker(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::int64_t* scratch) {
+    if (n <= kernels.small_max) {
+        kernels.sort_small(a, a, n);
         return;
     }
     const std::size_t mid = n / 2;
-    mergesort_into(a, mid, scratch);
-    mergesort_into(a + mid, n - mid, scratch + mid);
-    merge_two(scratch, mid, scratch + mid, n - mid, a);
+    mergesort_into(kernels, a, mid, scratch);
+    mergesort_into(kernels, a + mid, n - mid, scratch + mid);
+    kernels.merge(scratch, mid, scratch + mid, n - mid, a);
 }
 
 // Sorts a[0, n) into out[0, n), using a as its scratch array.
-void mergesort_into(std::int64_t* a, std::size_t n, std::int64_t* out) {
-    if (n < 2) {
-        std::copy(a, a + n, out);
+void mergesort_into(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::int64_t* out) {
+    if (n <= kernels.small_max) {
+        kernels.sort_small(a, out, n);
         return;
     }
     const std::size_t mid = n / 2;
-    mergesort_worker(a, mid, out);
-    mergesort_worker(a + mid, n - mid, out + mid);
-    merge_two(a, mid, a + mid, n - mid, out);
+    mergesort_worker(kernels, a, mid, out);
+    mergesort_worker(kernels, a + mid, n - mid, out + mid);
+    kernels.merge(a, mid, a + mid, n - mid, out);
 }
 
 std::size_t logical_processors() {
@@ -136,7 +94,8 @@ void sort_chunks_on_threads(std::vector<Chunk>& chunks) {
 }  // namespace
 
 void quicksort_worker(std::int64_t* a, std::size_t n) {
-    while (n > kInsertionSortMax) {
+    const SortKernels& kernels = sort_kernels();
+    while (n > kernels.small_max) {
         const auto [lt, gt] = three_way_partition(a, n);
         // Recurse into the smaller side and loop on the other: depth stays below log2 n.
         if (lt < n - gt) {
@@ -148,7 +107,7 @@ void quicksort_worker(std::int64_t* a, std::size_t n) {
             n = lt;
         }
     }
-    insertion_sort(a, n);
+    kernels.sort_small(a, a, n);
 }
 
 std::vector<std::int64_t> quicksort(std::vector<std::int64_t> arr) {
@@ -160,8 +119,9 @@ std::vector<std::int64_t> mergesort(std::vector<std::int64_t> arr) {
     if (arr.size() < 2) {
         return arr;
     }
-    std::vector<std::int64_t> scratch(arr.size());
-    mergesort_worker(arr.data(), arr.size(), scratch.data());
+    // Recycled memory (core/buffer): a call in a loop does not fault in fresh pages.
+    AlignedBuffer<std::int64_t> scratch = AlignedBuffer<std::int64_t>::uninitialized(arr.size());
+    mergesort_worker(sort_kernels(), arr.data(), arr.size(), scratch.data());
     return arr;
 }
 
@@ -181,8 +141,12 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
 
     // Merge rounds: runs 0 and 1, 2 and 3, ... into the other buffer; an odd last run is
     // carried over unchanged. Run order is kept, so ties keep their input order.
-    std::vector<std::int64_t> other(n);
-    std::vector<std::size_t> runs;  // run lengths, consecutive in `arr`
+    // The other buffer is recycled memory (core/buffer), not fresh pages to fault in.
+    const SortKernels& kernels = sort_kernels();
+    AlignedBuffer<std::int64_t> other = AlignedBuffer<std::int64_t>::uninitialized(n);
+    std::int64_t* from = arr.data();
+    std::int64_t* to = other.data();
+    std::vector<std::size_t> runs;  // run lengths, consecutive in `from`
     for (const Chunk& c : chunks) {
         runs.push_back(c.size);
     }
@@ -192,12 +156,15 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
         for (std::size_t r = 0; r < runs.size(); r += 2) {
             const std::size_t first = runs[r];
             const std::size_t second = r + 1 < runs.size() ? runs[r + 1] : 0;
-            merge_two(arr.data() + offset, first, arr.data() + offset + first, second, other.data() + offset);
+            kernels.merge(from + offset, first, from + offset + first, second, to + offset);
             merged.push_back(first + second);
             offset += first + second;
         }
-        arr.swap(other);
+        std::swap(from, to);
         runs = std::move(merged);
+    }
+    if (from != arr.data()) {
+        std::copy(from, from + n, arr.data());
     }
     return arr;
 }

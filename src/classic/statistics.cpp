@@ -47,12 +47,11 @@ double median(std::vector<double> arr) {
     if (std::any_of(arr.begin(), arr.end(), [](double x) { return std::isnan(x); })) {
         throw InternalFailure("called `Option::unwrap()` on a `None` value");
     }
-    const std::size_t middle = n / 2;
-    select_double(arr.data(), n, middle);
+    const Ranked middle = select_double(arr.data(), n, n / 2, n % 2 == 0);
     if (n % 2 == 1) {
-        return arr[middle];
+        return middle.at;
     }
-    return (*std::max_element(arr.begin(), arr.begin() + static_cast<std::ptrdiff_t>(middle)) + arr[middle]) * 0.5;
+    return (middle.below + middle.at) * 0.5;
 }
 
 double variance(std::vector<double> arr) {

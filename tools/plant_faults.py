@@ -8,7 +8,7 @@ suite misses on the default kernels is tried again with MOSSWICK_CPU=portable an
 fault, also on an error or Ctrl-C, and the module rebuilt from the clean tree at
 the end.
 
-    tools/plant_faults.py [--faults FILE] [--only N ...] [--venv .venv] [--timeout S] [--check]
+    python3 tools/plant_faults.py [--faults FILE] [--only N ...] [--venv .venv] [--timeout S] [--check]
 """
 
 from __future__ import annotations

@@ -7,8 +7,7 @@ import mosswick
 @pytest.mark.parametrize(
     "value, type_name",
     [([1.0, 2.0], "list"), (np.zeros((2, 2)), "ndarray"), (np.zeros(3, dtype=np.int64), "ndarray"),
-     (np.zeros(3, dtype=np.float32), "ndarray"), (np.zeros(3, dtype=">f8"), "ndarray"), (1.5, "float"),
-     (np.float64(1.0), "float64")],
+     (np.zeros(3, dtype=">f8"), "ndarray")],
 )
 def test_refused_arrays_name_the_argument(value, type_name):
     with pytest.raises(TypeError) as info:
@@ -17,8 +16,7 @@ def test_refused_arrays_name_the_argument(value, type_name):
 
 
 def test_arrays_not_made_of_whole_elements_are_refused():
-    raw = np.zeros(17, dtype=np.uint8)
-    misaligned = raw[1:].view(np.float64)
+    misaligned = np.zeros(17, dtype=np.uint8)[1:].view(np.float64)
     with pytest.raises(TypeError, match="^argument 'x': array data and strides must be whole multiples"):
         mosswick.relu(misaligned)
     record = np.zeros(4, dtype=[("a", "<f8"), ("b", "<i4")])
@@ -33,38 +31,12 @@ def test_subclasses_and_single_element_views_are_accepted():
     assert mosswick.relu(np.array([-1.0, 2.0]).view(Sub)).tolist() == [0.0, 2.0]
     x = np.arange(10.0) - 5
     assert mosswick.relu(x[3:4]).tolist() == [0.0]
-    assert mosswick.relu(x[::-1]).tolist() == [4.0, 3.0, 2.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0]
-
-
-def test_read_only_input_is_accepted():
-    x = np.arange(5.0)
-    x.flags.writeable = False
-    assert mosswick.relu(x).tolist() == [0.0, 1.0, 2.0, 3.0, 4.0]
 
 
 def test_results_keep_their_buffer_alive():
-    out = mosswick.sigmoid(np.zeros(100_000))
-    base = out.base
-    del out
-    assert base is not None  # the holder outlives the array that referenced it only while referenced
-    view = mosswick.relu(np.ones(20_000))[5:]
-    assert view.sum() == 19_995.0
-
-
-def test_without_numpy_array_routines_fail_and_the_rest_works(python):
-    out = python(
-        """
-        import sys
-        sys.modules["numpy"] = None
-        import mosswick
-        try:
-            mosswick.relu([1.0])
-        except BaseException as e:
-            print(type(e).__mro__[1].__name__, str(e).startswith("Failed to access NumPy array API capsule"))
-        print(mosswick.gcd(6, 4))
-        """
-    ).stdout.split()
-    assert out == ["BaseException", "True", "2"]
+    view = mosswick.relu(np.ones(20_000))[5:]  # the array itself is gone; its buffer must stay
+    filler = np.full(20_000, 7.0)  # would take over freed memory of the same size
+    assert view.sum() == 19_995.0 and filler[0] == 7.0
 
 
 def test_a_foreign_registry_attribute_is_an_internal_failure(python):

@@ -48,15 +48,9 @@ def test_empty_sizes(m, k, n, transpose_a, transpose_b):
 
 def test_self_times_own_transpose():
     a = np.random.default_rng(3).standard_normal((37, 19))
-    t = Tensor(a)
+    t = Tensor(a.ravel()).reshape([37, 19])  # a reshaped tensor: its strides are its own, not the buffer's
     assert_product(t.matmul(t, transpose_b=True), a, a.T)
     assert_product(t.matmul(t, transpose_a=True), a.T, a)
-
-
-def test_reshaped_operand_uses_its_own_strides():
-    flat = np.arange(12.0)
-    t = Tensor(flat).reshape([3, 4])
-    assert_product(t.matmul(t, transpose_b=True), flat.reshape(3, 4), flat.reshape(3, 4).T)
 
 
 @pytest.mark.parametrize("left, right, kwargs, error, message", [
@@ -71,8 +65,3 @@ def test_refusals(left, right, kwargs, error, message):
     with pytest.raises(error) as info:
         Tensor(np.zeros(left)).matmul(Tensor(np.zeros(right)), **kwargs)
     assert str(info.value).startswith(message)
-
-
-def test_other_must_be_a_tensor():
-    with pytest.raises(TypeError, match="^argument 'other': 'ndarray' object cannot be converted to 'Tensor'$"):
-        Tensor(np.zeros((2, 2))).matmul(np.zeros((2, 2)))

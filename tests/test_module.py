@@ -1,3 +1,6 @@
+"""Registration: the names in order, documentation, the classes, import and the internal-failure type.
+(Signatures and defaults are compared with the stubs in test_stubs.py.)"""
+
 import shutil
 import subprocess
 import sys
@@ -7,7 +10,7 @@ import pytest
 
 import mosswick
 
-# Registration order of every name the module will carry.
+# Registration order of every name the module carries.
 TABLE = [
     "quicksort", "quicksort_f64", "mergesort", "parallel_sort", "binary_search", "kth_smallest",
     "top_k", "dedup", "levenshtein", "gcd", "lcm", "mod_pow", "is_prime", "sieve", "fibonacci",
@@ -20,119 +23,82 @@ TABLE = [
 ]
 
 
-def internal_failure():
+def test_all_is_the_table_and_functions_are_bound_to_the_module():
+    assert mosswick.__all__ == TABLE
+    assert {name for name in vars(mosswick) if not name.startswith("_")} == set(TABLE)
+    assert mosswick.__doc__ == "" and mosswick.__name__ == "mosswick"
+    for name in TABLE[:50]:
+        f = getattr(mosswick, name)
+        assert (f.__module__, f.__self__, f.__name__) == ("mosswick", mosswick, name)
+
+
+def test_documentation():
+    documented = [name for name in TABLE[:50] if getattr(mosswick, name).__doc__ is not None]
+    assert documented == ["leaky_relu", "elu", "gelu", "silu", "softmax", "softmax_cross_entropy", "one_hot",
+                          "mae_loss", "bce_loss", "adam_step", "clip_grad_norm", "dropout"]
+    assert mosswick.one_hot.__doc__ == "One-hot encode class indices into a (n, num_classes) float matrix."
+
+
+@pytest.mark.parametrize("cls, signature", [(mosswick.Tensor, "(array)"), (mosswick.MosswickHashMap, "()")])
+def test_classes(cls, signature):
+    assert cls.__name__ == cls.__qualname__ and "." not in cls.__name__
+    assert cls.__module__ == "mosswick" and cls.__text_signature__ == signature
+    with pytest.raises(TypeError):
+        type("Sub", (cls,), {})
+    assert not hasattr(cls(*([np.zeros(1)] if cls is mosswick.Tensor else [])), "__dict__")
+
+
+def test_reimport_gives_identical_objects():
+    gcd = mosswick.gcd
+    del sys.modules["mosswick"]
     try:
-        mosswick.mod_pow(5, 3, 0)
-    except BaseException as e:  # noqa: BLE001 - the type under test derives from BaseException
-        return e
-    raise AssertionError("mod_pow(5, 3, 0) did not fail")
-
-
-class TestRegistration:
-    def test_all_is_the_table(self):
-        assert mosswick.__all__ == TABLE
-        assert mosswick.__all__[-2:] == ["Tensor", "MosswickHashMap"]
-        public = {name for name in vars(mosswick) if not name.startswith("_")}
-        assert public == set(TABLE)
-
-    def test_module_doc_is_empty_string(self):
-        assert mosswick.__doc__ == ""
-        assert mosswick.__name__ == "mosswick"
-
-    def test_functions_are_builtins_bound_to_the_module(self):
-        for name in mosswick.__all__:
-            f = getattr(mosswick, name)
-            if isinstance(f, type):
-                continue
-            assert f.__module__ == "mosswick"
-            assert f.__self__ is mosswick
-            assert f.__name__ == name
-
-    def test_text_signature_and_empty_body(self):
-        assert mosswick.gcd.__text_signature__ == "(a, b)"
-        assert mosswick.gcd.__doc__ is None
-        assert mosswick.adam_step.__text_signature__ == (
-            "(params, grads, m, v, lr=0.001, beta1=0.9, beta2=0.999, eps=1e-8, t=1)")
-        assert mosswick.one_hot.__doc__ == "One-hot encode class indices into a (n, num_classes) float matrix."
-        documented = [name for name in TABLE[:50] if getattr(mosswick, name).__doc__ is not None]
-        assert documented == ["leaky_relu", "elu", "gelu", "silu", "softmax", "softmax_cross_entropy", "one_hot",
-                              "mae_loss", "bce_loss", "adam_step", "clip_grad_norm", "dropout"]
-
-    def test_classes(self):
-        for cls, signature in ((mosswick.Tensor, "(array)"), (mosswick.MosswickHashMap, "()")):
-            assert cls.__name__ == cls.__qualname__ and "." not in cls.__name__
-            assert cls.__module__ == "mosswick"
-            assert cls.__text_signature__ == signature
-            with pytest.raises(TypeError):
-                type("Sub", (cls,), {})
-            assert not hasattr(cls(*([np.zeros(1)] if cls is mosswick.Tensor else [])), "__dict__")
-
-    def test_reimport_gives_identical_objects(self):
-        gcd = mosswick.gcd
-        del sys.modules["mosswick"]
         import mosswick as again
 
-        assert again is mosswick
-        assert again.gcd is gcd
+        assert again is mosswick and again.gcd is gcd
+    finally:
         sys.modules["mosswick"] = mosswick
 
-    def test_import_does_not_need_numpy(self, python):
-        out = python(
-            """
-            import sys
-            sys.modules["numpy"] = None  # makes any import of numpy fail
-            import mosswick
-            print(mosswick.gcd(12, 18), "numpy" in sys.modules and sys.modules["numpy"] is not None)
-            """
-        ).stdout
-        assert out.split() == ["6", "False"]
 
-    def test_sub_interpreter_import_is_refused(self, python):
-        out = python(
-            """
-            import os, _testcapi
-            import mosswick
-            r, w = os.pipe()
-            code = f'''
-            import os
-            try:
-                import mosswick
-                os.write({w}, b"imported")
-            except ImportError as e:
-                os.write({w}, ("ImportError: " + str(e)).encode())
-            '''
-            _testcapi.run_in_subinterp(code.replace("\\n            ", "\\n"))
-            os.close(w)
-            print(os.read(r, 1000).decode())
-            """
-        ).stdout
-        assert out.startswith("ImportError:")
-        assert "sub-interpreters" in out
-
-    @pytest.mark.skipif(shutil.which("nm") is None, reason="needs binutils' nm")
-    def test_only_the_init_function_is_exported(self):
-        symbols = subprocess.run(
-            ["nm", "-D", "--defined-only", mosswick.__file__], capture_output=True, text=True, check=True
-        ).stdout.split("\n")
-        exported = [line.split()[-1] for line in symbols if line.strip()]
-        assert exported == ["PyInit_mosswick"]
-        assert mosswick.__file__.endswith("mosswick.abi3.so")
+def test_without_numpy_only_array_routines_fail(python):
+    out = python(
+        """
+        import sys
+        sys.modules["numpy"] = None  # makes any import of numpy fail
+        import mosswick
+        print(mosswick.gcd(12, 18))
+        try:
+            mosswick.relu([1.0])
+        except BaseException as e:
+            print(type(e).__mro__[1].__name__, str(e).startswith("Failed to access NumPy array API capsule"))
+        print(mosswick.gcd(6, 4))
+        """
+    ).stdout.split()
+    assert out == ["6", "BaseException", "True", "2"]
 
 
-class TestInternalFailure:
-    def test_escapes_exception_handlers(self):
-        with pytest.raises(BaseException) as info:
-            try:
-                mosswick.mod_pow(5, 3, 0)
-            except Exception:  # noqa: BLE001
-                pytest.fail("the internal failure was caught as an Exception")
-        assert not isinstance(info.value, Exception)
+def test_sub_interpreter_import_is_refused(python):
+    proc = python("import _testcapi, mosswick; print(_testcapi.run_in_subinterp('import mosswick'))")
+    assert proc.stdout.split() == ["-1"]  # the import in the sub-interpreter failed
+    assert "ImportError: " in proc.stderr and "sub-interpreters" in proc.stderr
 
-    def test_type(self):
-        error = internal_failure()
-        kind = type(error)
-        assert kind.__bases__ == (BaseException,)
-        assert error.args == ("attempt to calculate the remainder with a divisor of zero",)
-        assert kind.__name__ not in vars(mosswick)
-        assert "BaseException" in kind.__doc__
-        assert type(internal_failure()) is kind  # created once
+
+@pytest.mark.skipif(shutil.which("nm") is None, reason="needs binutils' nm")
+def test_only_the_init_function_is_exported():
+    symbols = subprocess.run(
+        ["nm", "-D", "--defined-only", mosswick.__file__], capture_output=True, text=True, check=True
+    ).stdout.split("\n")
+    assert [line.split()[-1] for line in symbols if line.strip()] == ["PyInit_mosswick"]
+    assert mosswick.__file__.endswith("mosswick.abi3.so")
+
+
+def test_internal_failure_type():
+    with pytest.raises(BaseException) as info:
+        try:
+            mosswick.mod_pow(5, 3, 0)
+        except Exception:  # noqa: BLE001
+            pytest.fail("the internal failure was caught as an Exception")
+    kind = type(info.value)
+    assert info.value.args == ("attempt to calculate the remainder with a divisor of zero",)
+    assert kind.__name__ not in vars(mosswick) and "BaseException" in kind.__doc__
+    with pytest.raises(kind):  # created once
+        mosswick.median([1.0, float("nan")])

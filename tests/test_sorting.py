@@ -3,8 +3,8 @@ import os
 import random
 import resource
 import struct
-import threading
 
+import numpy as np
 import pytest
 
 import mosswick
@@ -27,7 +27,7 @@ def shapes(n, rng):
 
 
 @pytest.mark.parametrize("sort", INT_SORTS, ids=lambda f: f.__name__)
-@pytest.mark.parametrize("n", [0, 1, 2, 3, 15, 16, 17, 18, 33, 1000, 49_999, 50_000, 50_001])
+@pytest.mark.parametrize("n", [0, 1, 2, 16, 17, 33, 1000, 49_999, 50_000])
 def test_int_sorts_match_sorted(sort, n):
     rng = random.Random(n)
     for name, values in shapes(n, rng).items():
@@ -36,13 +36,7 @@ def test_int_sorts_match_sorted(sort, n):
         assert values == before
 
 
-@pytest.mark.parametrize("sort", INT_SORTS, ids=lambda f: f.__name__)
-def test_large_descending_and_constant(sort):
-    assert sort(list(range(100_000, 0, -1))) == list(range(1, 100_001))
-    assert sort([42] * 10_000) == [42] * 10_000
-
-
-@pytest.mark.parametrize("cpus", [1, 2, 3])
+@pytest.mark.parametrize("cpus", [1, 3])
 def test_parallel_sort_with_any_processor_count(python, cpus):
     out = python(
         f"""
@@ -100,7 +94,7 @@ def bits(values):
     return sorted(struct.pack("<d", v) for v in values)
 
 
-@pytest.mark.parametrize("n", [0, 1, 2, 16, 17, 24, 25, 127, 128, 129, 5000, 100_000])
+@pytest.mark.parametrize("n", [0, 1, 2, 24, 25, 127, 128, 100_000])
 def test_quicksort_f64_matches_sorted(n):
     rng = random.Random(n)
     values = [rng.uniform(-1e9, 1e9) for _ in range(n)]
@@ -109,15 +103,13 @@ def test_quicksort_f64_matches_sorted(n):
         assert mosswick.quicksort_f64(case) == sorted(case)
 
 
-def test_quicksort_f64_accepts_ints_and_signed_zeros():
-    assert mosswick.quicksort_f64([3, 1, 2]) == [1.0, 2.0, 3.0]
-    assert all(type(x) is float for x in mosswick.quicksort_f64([3, 1, 2]))
+def test_quicksort_f64_accepts_ints_and_keeps_signed_zeros():
+    assert [(x, type(x)) for x in mosswick.quicksort_f64([3, 1, 2])] == [(1.0, float), (2.0, float), (3.0, float)]
     result = mosswick.quicksort_f64([0.0, -0.0, 1.0, -0.0, -1.0])
-    assert result == [-1.0, 0.0, 0.0, 0.0, 1.0]
-    assert bits(result) == bits([0.0, -0.0, 1.0, -0.0, -1.0])
+    assert result == [-1.0, 0.0, 0.0, 0.0, 1.0] and bits(result) == bits([0.0, -0.0, 1.0, -0.0, -1.0])
 
 
-@pytest.mark.parametrize("n", [2, 17, 100, 1000, 100_000])
+@pytest.mark.parametrize("n", [2, 100, 100_000])
 @pytest.mark.parametrize("nan_share", [0.01, 0.5, 0.99])
 def test_quicksort_f64_with_nan_returns_a_permutation(n, nan_share):
     # Any order of the NaNs is allowed; nothing may be lost, duplicated or read out of bounds.
@@ -125,23 +117,6 @@ def test_quicksort_f64_with_nan_returns_a_permutation(n, nan_share):
     values = [math.nan if rng.random() < nan_share else rng.uniform(-10, 10) for _ in range(n)]
     result = mosswick.quicksort_f64(values)
     assert bits(result) == bits(values)
-
-
-def test_sorts_from_several_threads():
-    rng = random.Random(3)
-    inputs = [[rng.randrange(10**6) for _ in range(60_000)] for _ in range(6)]
-    results = [None] * len(inputs)
-
-    def work(i):
-        results[i] = (mosswick.quicksort(inputs[i]), mosswick.parallel_sort(inputs[i]))
-
-    threads = [threading.Thread(target=work, args=(i,)) for i in range(len(inputs))]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    for values, (quick, parallel) in zip(inputs, results):
-        assert quick == parallel == sorted(values)
 
 
 class TestSequenceConversion:
@@ -166,21 +141,8 @@ class TestSequenceConversion:
 
     @pytest.mark.parametrize("arg", [(3, 1, 2), range(3, 0, -1), [True, 3, 2], bytearray(b"\x03\x01\x02")])
     def test_other_sequences(self, arg):
-        assert mosswick.quicksort(arg) == sorted(int(x) for x in arg)
-
-    def test_items_with_index_that_shrink_the_list(self):
-        values = [3, 1, 2]
-
-        class Shrinks:
-            def __index__(self):
-                values.clear()
-                return 9
-
-        values.insert(1, Shrinks())
-        assert mosswick.quicksort(values) == [3, 9]
-
-    def test_int_results_are_plain_ints(self):
-        assert [type(x) for x in mosswick.quicksort([True, 2])] == [int, int]
+        result = mosswick.quicksort(arg)
+        assert result == sorted(int(x) for x in arg) and all(type(x) is int for x in result)
 
 
 # NumPy 1 deprecates np.bool_ as an index, which the int conversion of a bool array uses.
@@ -197,7 +159,7 @@ class TestNumpyArrays:
             return type(e), str(e)
 
     @staticmethod
-    def arrays(np):
+    def arrays():
         ints = np.array([5, -3, 2**62, 0, -(2**63)], dtype=np.int64)
         floats = np.array([2.5, -0.0, 1e300, -7.25, 3.0])
         return [ints, floats, ints[::2], floats[::-1], ints.astype(">i8"), floats.astype(">f8"),
@@ -208,13 +170,10 @@ class TestNumpyArrays:
     @pytest.mark.parametrize("fn", [mosswick.quicksort, mosswick.dedup, mosswick.quicksort_f64, mosswick.mean],
                              ids=lambda f: f.__name__)
     def test_same_as_the_items_in_a_list(self, fn):
-        np = pytest.importorskip("numpy")
-        for array in self.arrays(np):
+        for array in self.arrays():
             assert repr(self.outcome(fn, array)) == repr(self.outcome(fn, list(array))), (array.dtype, array.shape)
 
     def test_subclass_iteration_is_respected(self):
-        np = pytest.importorskip("numpy")
-
         class Backwards(np.ndarray):
             def __iter__(self):
                 return reversed(self.tolist())

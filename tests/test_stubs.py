@@ -36,10 +36,6 @@ def runtime_parameters(obj):
     return [(p.name, p.default) for p in params]
 
 
-def test_the_stub_is_installed_beside_the_module():
-    assert os.path.exists(STUB)
-
-
 def test_same_public_names():
     assert set(public(stub_tree().body)) == set(mosswick.__all__)
 

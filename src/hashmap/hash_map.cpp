@@ -66,10 +66,10 @@ void HashMap::rebuild(std::size_t n) {
 }
 
 std::optional<std::int64_t> HashMap::insert(std::int64_t key, std::int64_t value) {
+    // Growth when the live entries would reach 70 % is the case of this line in which
+    // the live entries alone pass 35 %.
     const std::size_t n = slots_.size();
-    if ((count_ + 1) * 10 >= n * 7) {
-        rebuild(n * 2);
-    } else if ((count_ + tombstones_ + 1) * 10 >= n * 7) {
+    if ((count_ + tombstones_ + 1) * 10 >= n * 7) {
         rebuild((count_ + 1) * 20 >= n * 7 ? n * 2 : n);
     }
     return place(key, value);

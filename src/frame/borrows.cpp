@@ -232,6 +232,20 @@ void acquire(PyObject* array, Access access) {
     }
 }
 
+void refuse_overlaps(std::span<const Taken> arrays) {
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        if (arrays[i].access != Access::write) {
+            continue;
+        }
+        const Key written = key_of(arrays[i].array);
+        for (std::size_t j = 0; j < arrays.size(); ++j) {
+            if (j != i && written.conflicts(key_of(arrays[j].array))) {
+                throw InternalFailure("AlreadyBorrowed");
+            }
+        }
+    }
+}
+
 void release(PyObject* array, Access access) {
     const Shared& s = shared();
     if (access == Access::read) {

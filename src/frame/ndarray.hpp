@@ -58,6 +58,19 @@ struct Arg<ArrayView<T, D>> {
     }
 
     ArrayView<T, D> get() { return view; }
+    numpy::Taken taken() const { return {array.get(), kAccess}; }
+};
+
+// Which argument holders take arrays, and which of those write them.
+template <class H>
+struct ArrayArgOf {
+    static constexpr bool array = false;
+    static constexpr bool written = false;
+};
+template <class T, std::size_t D>
+struct ArrayArgOf<Arg<ArrayView<T, D>>> {
+    static constexpr bool array = true;
+    static constexpr bool written = !std::is_const_v<T>;
 };
 
 // Builds a new C-contiguous float64 array that owns `values`.

@@ -176,7 +176,8 @@ def native_pool_test(tmp_path_factory):
     if compiler is None:
         pytest.skip("needs g++")
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    sources = [os.path.join(root, "tests", "native", "pool_test.cpp"), os.path.join(root, "src", "core", "pool.cpp")]
+    sources = [os.path.join(root, "tests", "native", "pool_test.cpp")]
+    sources += [os.path.join(root, "src", "core", name) for name in ("pool.cpp", "interrupt.cpp")]
     built = {}
     for variant, flags in {"plain": ["-O2"], "thread-sanitizer": ["-O1", "-g", "-fsanitize=thread"]}.items():
         binary = str(tmp_path_factory.mktemp("native") / f"pool_test_{variant}")

@@ -3,6 +3,8 @@
 #include <array>
 #include <vector>
 
+#include "core/interrupt.hpp"
+
 namespace mosswick::classic {
 
 namespace {
@@ -38,9 +40,11 @@ public:
     // D[m][n] after the whole text, m the pattern's length.
     std::uint64_t distance(std::string_view text) {
         constexpr std::size_t kWave = 3;
+        interrupt::Pacer pacer;
         std::size_t j = 0;
         for (; j + kWave <= text.size(); j += kWave) {
             advance<kWave>(text.data() + j);
+            pacer.add(kWave * blocks_);
         }
         for (; j < text.size(); ++j) {
             advance<1>(text.data() + j);

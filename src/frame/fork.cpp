@@ -1,6 +1,7 @@
 #include "frame/fork.hpp"
 
 #include "frame/failure.hpp"
+#include "frame/gil.hpp"
 #include "frame/holds.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
@@ -13,6 +14,7 @@ namespace {
 PyObject* after_fork_in_child(PyObject*, PyObject*) noexcept {
     return guarded(
         [] {
+            forget_main_thread();
             give_back_borrows_of_other_threads();
             return Py_NewRef(Py_None);
         },

@@ -1,7 +1,8 @@
 // A child forked while other threads were in calls has only the forking thread: the
 // borrows of the others would stay taken there for good. The child gives them back
 // before os.fork() returns there; the forking thread's own borrows are released as
-// usual when its calls return.
+// usual when its calls return. The forking thread, now the child's main thread, also
+// finds out again whether signals are its to handle (gil.hpp).
 #pragma once
 
 namespace mosswick::frame {

@@ -10,19 +10,25 @@ namespace {
 // Guarded by the interpreter lock.
 bool main_thread_known = false;
 pthread_t main_thread{};
+thread_local bool not_main_thread = false;  // found not to be the process's first thread
 
 }  // namespace
 
 bool on_main_thread() {
-    if (!main_thread_known && gettid() == getpid()) {  // the process's first thread
-        main_thread = pthread_self();
-        main_thread_known = true;
+    if (!main_thread_known && !not_main_thread) {
+        if (gettid() == getpid()) {  // the process's first thread
+            main_thread = pthread_self();
+            main_thread_known = true;
+        } else {
+            not_main_thread = true;
+        }
     }
     return main_thread_known && pthread_equal(main_thread, pthread_self());
 }
 
 void forget_main_thread() {
     main_thread_known = false;
+    not_main_thread = false;
 }
 
 bool GilRelease::stop() {

@@ -57,6 +57,12 @@ struct Callable<R (C::*)(A...) const> {
 template <class R, class C, class... A>
 struct Callable<R (C::*)(A...) const noexcept> : Callable<R (C::*)(A...) const> {};
 
+// Holders of arguments that the routine changes: written arrays and exclusive borrows.
+template <class H>
+inline constexpr bool kChangesInPlace = ArrayArgOf<H>::written;
+template <class T>
+inline constexpr bool kChangesInPlace<ExclusiveArg<T>> = true;
+
 // The holders of one call, extracted first to last and destroyed last to first
 // (members go in reverse order of declaration), so borrows are released last-taken first.
 template <class... H>
@@ -146,13 +152,17 @@ struct Invoke {
         }
     }
 
-    template <class H, std::size_t... I>
-    static PyObject* call(H& args, std::index_sequence<I...>) {
+    // A routine that changes an argument in place runs to its end: stopped part-way (see
+    // gil.hpp), it would leave the argument half updated.
+    template <class... H, std::size_t... I>
+    static PyObject* call(Holders<H...>& args, std::index_sequence<I...>) {
+        constexpr bool may_stop = !(kChangesInPlace<H> || ...);
         if constexpr (std::is_void_v<R>) {
-            run_with<G>([&] { std::invoke(F, args.template at<I>().get()...); });
+            run_with<G, may_stop>([&] { std::invoke(F, args.template at<I>().get()...); });
             return Py_NewRef(Py_None);
         } else {
-            return Result<R>::build(run_with<G>([&] { return std::invoke(F, args.template at<I>().get()...); }));
+            return Result<R>::build(
+                run_with<G, may_stop>([&] { return std::invoke(F, args.template at<I>().get()...); }));
         }
     }
 };

@@ -1,9 +1,9 @@
 // Releases the interpreter lock for the lifetime of the guard; it is taken back on
 // every exit, including while an exception unwinds. On the main thread, the one where
-// Python runs signal handlers, the guard also lets the routine stop part-way: asked
-// (core/interrupt.hpp), it takes the lock back for a moment and runs the handlers of
-// the signals that arrived; one that raises (KeyboardInterrupt, for Ctrl-C) stops the
-// call, and its exception is what the call raises.
+// Python runs signal handlers, the guard also lets a routine that may stop part-way do
+// so: asked (core/interrupt.hpp), it takes the lock back for a moment and runs the
+// handlers of the signals that arrived; one that raises (KeyboardInterrupt, for
+// Ctrl-C) stops the call, and its exception is what the call raises.
 #pragma once
 
 #include <optional>
@@ -24,8 +24,9 @@ void forget_main_thread();
 
 class GilRelease final : interrupt::Check {
 public:
-    GilRelease() {
-        const bool watch = on_main_thread();
+    // `may_stop`: whether the routine may stop part-way.
+    explicit GilRelease(bool may_stop) {
+        const bool watch = may_stop && on_main_thread();
         state_ = PyEval_SaveThread();
         if (watch) {
             watch_.emplace(static_cast<interrupt::Check&>(*this));
@@ -46,10 +47,10 @@ private:
 };
 
 // Runs f with the lock released when G says so.
-template <Gil G, class F>
+template <Gil G, bool MayStop, class F>
 decltype(auto) run_with(F&& f) {
     if constexpr (G == Gil::release) {
-        GilRelease released;
+        GilRelease released(MayStop);
         return f();
     } else {
         return f();

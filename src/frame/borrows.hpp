@@ -25,6 +25,8 @@ struct Taken {
 // another array of the same call. The registry compares only arrays on one base, and
 // arrays over one memory reach it on different bases (a memoryview, as_strided, two
 // frombuffer calls); within a call every pair is compared, whatever its base.
+// At most kMostArrays arrays.
+inline constexpr std::size_t kMostArrays = 8;
 void refuse_overlaps(std::span<const Taken> arrays);
 
 }  // namespace mosswick::frame::numpy

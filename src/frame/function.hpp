@@ -140,6 +140,7 @@ struct Invoke {
     static void refuse_overlaps(Holders<H...>& args, std::index_sequence<I...>) {
         constexpr std::size_t arrays = (std::size_t{ArrayArgOf<H>::array} + ... + 0);
         if constexpr (arrays > 1 && (ArrayArgOf<H>::written || ...)) {
+            static_assert(arrays <= numpy::kMostArrays);
             std::array<numpy::Taken, arrays> taken;
             std::size_t n = 0;
             auto add = [&](auto& holder) {

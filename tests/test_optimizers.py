@@ -139,3 +139,54 @@ def test_borrow_registry_between_roles():
     assert mosswick.mse_loss(a, a) == 0.0  # one array read twice
     for array in (a, b, c):
         mosswick.clip_grad_norm(array, 10.0)  # every borrow above was released
+
+
+def over_one_buffer(*offsets):
+    """Arrays of 4 elements over one bytearray, at the given element offsets, each with a base of its own."""
+    buffer = bytearray(np.arange(1.0, 17.0).tobytes())
+    return [np.frombuffer(buffer, count=4, offset=8 * k) for k in offsets]
+
+
+def over_one_memoryview(*offsets):
+    view = memoryview(bytearray(np.arange(1.0, 17.0).tobytes()))
+    return [np.frombuffer(view[8 * k:8 * k + 32]) for k in offsets]
+
+
+def seen_twice(alias, position, count):
+    """`count` arrays, the one at `position` being the first one seen through `alias`."""
+    arrays = [np.arange(1.0, 5.0) * (i + 1) for i in range(count)]
+    arrays[position] = alias(arrays[0])
+    return arrays
+
+
+def through_memoryview(a):
+    return np.asarray(memoryview(a))
+
+
+# Memory that one argument writes and another one reaches through another object.
+@pytest.mark.parametrize(
+    "call, make, refused",
+    [
+        (sgd, lambda: seen_twice(through_memoryview, 2, 3), True),
+        (sgd, lambda: seen_twice(np.lib.stride_tricks.as_strided, 1, 3), True),
+        (adam, lambda: seen_twice(through_memoryview, 1, 4), True),  # grads only read, params written
+        (adam, lambda: seen_twice(through_memoryview, 3, 4), True),
+        (sgd, lambda: over_one_buffer(0, 0, 8), True),
+        (sgd, lambda: over_one_buffer(0, 4, 6), True),  # grads and velocity share two elements
+        (sgd, lambda: over_one_memoryview(0, 8, 3), True),
+        (sgd, lambda: over_one_buffer(0, 4, 8), False),  # disjoint parts of one buffer
+        (adam, lambda: over_one_buffer(12, 8, 4, 0), False),
+        (sgd, lambda: over_one_memoryview(8, 0, 4), False),
+        (lambda p, g: mosswick.mse_loss(p, g), lambda: seen_twice(through_memoryview, 1, 2), False),  # only read
+    ],
+    ids=["memoryview", "as_strided", "adam-grads", "adam-v", "same-part", "overlapping-parts", "memoryview-slices",
+         "disjoint-parts", "adam-disjoint-parts", "disjoint-slices", "read-twice"],
+)
+def test_aliases_are_refused_whatever_owns_the_memory(call, make, refused):
+    given = make()
+    separate = [a.copy() for a in given]
+    if refused:
+        assert internal_failure(call, *given) == "AlreadyBorrowed"
+    else:
+        assert call(*given) == call(*separate)
+    np.testing.assert_array_equal(np.concatenate(given), np.concatenate(separate))  # nothing changed, or the same

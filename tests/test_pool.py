@@ -94,6 +94,58 @@ def test_concurrent_python_threads():
     assert not any(t.is_alive() for t in threads) and equal == [True] * 120
 
 
+def test_forked_children_keep_only_the_borrows_of_the_forking_thread(python):
+    # Other threads are inside calls (an array read, an instance borrowed exclusively, one
+    # borrowed shared twice) whenever the main thread forks, and the main thread forks from
+    # inside a call of its own that holds a shared borrow of `table`.
+    out = python(
+        """
+        import os, signal, threading, warnings, numpy as np, mosswick
+        warnings.simplefilter("ignore", DeprecationWarning)  # fork of a multi-threaded process
+        x = np.linspace(-3.0, 3.0, 1_000_000)
+        t, u = mosswick.Tensor(np.ones(1_000_000)), mosswick.Tensor(np.ones(1_000_000))
+        table = mosswick.MosswickHashMap()
+        stop = threading.Event()
+
+        def keep_busy(call):
+            while not stop.is_set():
+                call()
+
+        threads = [threading.Thread(target=keep_busy, args=(call,))
+                   for call in (lambda: mosswick.gelu(x), t.relu_inplace, lambda: u.add(u))]
+        for thread in threads:
+            thread.start()
+
+        class ForkingKey:
+            def __index__(self):
+                global pid
+                pid = os.fork()
+                return 1
+
+        failed = 0
+        for _ in range(20):
+            table.get(ForkingKey())
+            if pid == 0:
+                signal.alarm(30)
+                try:
+                    mosswick.clip_grad_norm(x, 1e9)
+                    t.relu_inplace()
+                    u.relu_inplace()
+                    table.insert(1, 1)  # the forking thread's own borrow was released once, by get
+                    os._exit(0)
+                except BaseException as e:
+                    print(type(e).__name__, e, flush=True)
+                    os._exit(1)
+            failed += os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]) != 0
+        stop.set()
+        for thread in threads:
+            thread.join()
+        print("failed", failed)
+        """
+    ).stdout.splitlines()
+    assert out == ["failed 0"]
+
+
 @pytest.mark.skipif(os.environ.get("MOSSWICK_SANITIZED") == "1", reason="sanitizers reserve address space")
 def test_a_pool_that_cannot_start_is_an_internal_failure(python):
     out = python(
@@ -121,7 +173,8 @@ def native_pool_test(tmp_path_factory):
     if compiler is None:
         pytest.skip("needs g++")
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    sources = [os.path.join(root, "tests", "native", "pool_test.cpp"), os.path.join(root, "src", "core", "pool.cpp")]
+    sources = [os.path.join(root, "tests", "native", "pool_test.cpp")]
+    sources += [os.path.join(root, "src", "core", name) for name in ("pool.cpp", "interrupt.cpp")]
     built = {}
     for variant, flags in {"plain": ["-O2"], "thread-sanitizer": ["-O1", "-g", "-fsanitize=thread"]}.items():
         binary = str(tmp_path_factory.mktemp("native") / f"pool_test_{variant}")

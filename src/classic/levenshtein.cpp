@@ -1,7 +1,10 @@
 #include "classic/levenshtein.hpp"
 
+#include <algorithm>
 #include <array>
 #include <vector>
+
+#include "core/interrupt.hpp"
 
 namespace mosswick::classic {
 
@@ -38,9 +41,17 @@ public:
     // D[m][n] after the whole text, m the pattern's length.
     std::uint64_t distance(std::string_view text) {
         constexpr std::size_t kWave = 3;
+        // Whole waves in stretches of about Pacer::kWork block steps: the loop over a
+        // stretch calls nothing, and the pacer is told once per stretch.
+        const std::size_t stretch = kWave * std::max<std::size_t>(1, interrupt::Pacer::kWork / (kWave * blocks_));
+        interrupt::Pacer pacer;
         std::size_t j = 0;
-        for (; j + kWave <= text.size(); j += kWave) {
-            advance<kWave>(text.data() + j);
+        while (j + kWave <= text.size()) {
+            const std::size_t end = std::min(j + stretch, text.size() - (text.size() - j) % kWave);
+            pacer.add((end - j) * blocks_);
+            for (; j < end; j += kWave) {
+                advance<kWave>(text.data() + j);
+            }
         }
         for (; j < text.size(); ++j) {
             advance<1>(text.data() + j);

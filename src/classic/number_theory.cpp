@@ -8,6 +8,7 @@
 
 #include "classic/montgomery.hpp"
 #include "core/errors.hpp"
+#include "core/interrupt.hpp"
 
 namespace mosswick::classic {
 
@@ -348,8 +349,10 @@ std::vector<std::uint64_t> sieve(std::uint64_t limit) {
     std::vector<std::uint8_t> composite(kSegment);
     const std::uint64_t last = (limit - 1) / 2;  // flag index of the largest odd number <= limit
     std::size_t active = 0;                        // base primes whose square lies below this segment's end
+    interrupt::Pacer pacer;
     for (std::uint64_t low = 1; low <= last; low += kSegment) {
         const std::uint64_t length = std::min(kSegment, last - low + 1);
+        pacer.add(length);
         const std::uint64_t end = low + length;
         std::fill_n(composite.begin(), length, 0);
         while (active < base.size() && (base[active] * base[active]) / 2 < end) {

@@ -4,6 +4,8 @@
 // queues its job and sleeps on the job's latch; a worker that starts a nested
 // job queues it at the front and works on it itself, so nesting cannot deadlock:
 // a worker only ever waits for pieces that other threads are already running.
+// A caller whose call can be stopped wakes every interval to ask; once it is to stop,
+// the job's remaining pieces are skipped and the running ones stop at their next poll.
 #include "core/pool.hpp"
 
 #include <pthread.h>
@@ -28,6 +30,7 @@
 #include <string_view>
 
 #include "core/errors.hpp"
+#include "core/interrupt.hpp"
 
 namespace mosswick::pool {
 
@@ -60,15 +63,21 @@ std::size_t processor_count() {
 
 class Job {
 public:
-    Job(std::size_t pieces, PieceTask task) : pieces_(pieces), unfinished_(pieces), task_(task) {}
+    // A nested job stops with the job whose piece started it: it follows the same flag.
+    Job(std::size_t pieces, PieceTask task, const interrupt::Flag* parent)
+        : pieces_(pieces), unfinished_(pieces), task_(task), stop_(parent != nullptr ? *parent : own_) {}
 
     bool exhausted() const { return next_.load(std::memory_order_relaxed) >= pieces_; }
 
-    // Claims and runs pieces until none is left to claim.
+    // Claims and runs pieces until none is left to claim; once the job is to stop, the
+    // pieces claimed are skipped.
     void work() {
+        const interrupt::Follow follow(stop_);
         for (std::size_t p = claim(); p < pieces_; p = claim()) {
             try {
-                task_(p);
+                if (!stop_.raised()) {
+                    task_(p);
+                }
             } catch (...) {
                 record(std::current_exception());
             }
@@ -94,6 +103,24 @@ public:
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return done_; });
     }
+
+    // For a caller whose call can be stopped: asks whether to stop between slices of the
+    // check's interval. Returns whether the call is to stop (the job has ended either way).
+    bool wait_until_done_or_stopped() {
+        for (;;) {
+            const bool stop = interrupt::requested();
+            std::unique_lock lock(mutex_);
+            if (stop) {
+                own_.raise();
+                changed_.wait(lock, [&] { return done_; });
+                return true;
+            }
+            if (changed_.wait_for(lock, interrupt::kInterval, [&] { return done_; })) {
+                return false;
+            }
+        }
+    }
+
     void wait_until_left() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return participants_.load(std::memory_order_acquire) == 0; });
@@ -106,6 +133,8 @@ public:
         try {
             std::rethrow_exception(error_);
         } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const interrupt::Stopped&) {
             throw;
         } catch (const std::exception& e) {
             throw InternalFailure(e.what());
@@ -129,6 +158,8 @@ private:
     std::atomic<std::size_t> unfinished_;
     std::atomic<int> participants_{0};
     PieceTask task_;
+    interrupt::Flag own_;
+    const interrupt::Flag& stop_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool done_ = false;
@@ -192,8 +223,8 @@ public:
     }
 
     void run(std::size_t pieces, PieceTask task) {
-        Job job(pieces, task);
         const bool nested = worker_of == this;
+        Job job(pieces, task, nested ? interrupt::followed() : nullptr);
         {
             std::lock_guard lock(mutex_);
             if (nested) {
@@ -206,7 +237,12 @@ public:
         if (nested) {
             job.work();
         }
-        job.wait_until_done();
+        bool stopped = false;
+        if (!nested && interrupt::watched()) {
+            stopped = job.wait_until_done_or_stopped();
+        } else {
+            job.wait_until_done();
+        }
         {
             std::lock_guard lock(mutex_);
             const auto it = std::find(queue_.begin(), queue_.end(), &job);
@@ -215,6 +251,9 @@ public:
             }
         }
         job.wait_until_left();
+        if (stopped) {
+            throw interrupt::Stopped{};
+        }
         job.rethrow_failure();
     }
 

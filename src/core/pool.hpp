@@ -1,7 +1,9 @@
 // The process-wide worker pool and the parallel loops kernels use. Kernels see
 // index ranges only: never a thread, a queue or a latch. Every call blocks until
 // all of its pieces have ended; an exception in any piece is rethrown to the
-// caller afterwards (std::bad_alloc as it is, anything else as InternalFailure).
+// caller afterwards (std::bad_alloc and interrupt::Stopped as they are, anything
+// else as InternalFailure). A call that is to stop (core/interrupt.hpp) skips the
+// pieces not yet started and throws interrupt::Stopped once the others have ended.
 #pragma once
 
 #include <algorithm>

@@ -7,6 +7,7 @@
 
 #include "frame/convert.hpp"
 #include "frame/failure.hpp"
+#include "frame/holds.hpp"
 #include "frame/instance.hpp"
 #include "frame/python.hpp"
 
@@ -22,13 +23,12 @@ struct Arg {
 
 // const T&: a shared borrow of an instance of T's class.
 template <class T>
-struct SharedArg {
+struct SharedArg : Hold {
     Instance<T>* self = nullptr;
-    SharedArg() = default;
-    SharedArg(const SharedArg&) = delete;
     ~SharedArg() {
         if (self != nullptr) {
             self->borrow.release_shared();
+            leave();
         }
     }
     bool load(PyObject* object) {
@@ -39,6 +39,7 @@ struct SharedArg {
             return fail(PyExc_RuntimeError, "Already mutably borrowed");
         }
         self = instance_of<T>(object);
+        enter([](Hold& hold) { static_cast<SharedArg&>(hold).self->borrow.release_shared(); });
         return true;
     }
     const T& get() { return self->value; }
@@ -54,13 +55,12 @@ struct SharedArg {
 
 // T&: an exclusive borrow of an instance of T's class.
 template <class T>
-struct ExclusiveArg {
+struct ExclusiveArg : Hold {
     Instance<T>* self = nullptr;
-    ExclusiveArg() = default;
-    ExclusiveArg(const ExclusiveArg&) = delete;
     ~ExclusiveArg() {
         if (self != nullptr) {
             self->borrow.release_exclusive();
+            leave();
         }
     }
     bool load(PyObject* object) {
@@ -71,6 +71,7 @@ struct ExclusiveArg {
             return fail(PyExc_RuntimeError, "Already borrowed");
         }
         self = instance_of<T>(object);
+        enter([](Hold& hold) { static_cast<ExclusiveArg&>(hold).self->borrow.release_exclusive(); });
         return true;
     }
     T& get() { return self->value; }

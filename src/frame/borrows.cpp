@@ -232,6 +232,21 @@ void acquire(PyObject* array, Access access) {
     }
 }
 
+void refuse_overlaps(std::span<const Taken> arrays) {
+    Key keys[kMostArrays];
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        keys[i] = key_of(arrays[i].array);
+    }
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        for (std::size_t j = i + 1; j < arrays.size(); ++j) {
+            const bool written = arrays[i].access == Access::write || arrays[j].access == Access::write;
+            if (written && keys[i].conflicts(keys[j])) {
+                throw InternalFailure("AlreadyBorrowed");
+            }
+        }
+    }
+}
+
 void release(PyObject* array, Access access) {
     const Shared& s = shared();
     if (access == Access::read) {

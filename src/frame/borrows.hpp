@@ -3,6 +3,8 @@
 // array no other routine may read or write it. Used with the interpreter lock held.
 #pragma once
 
+#include <span>
+
 #include "frame/python.hpp"
 
 namespace mosswick::frame::numpy {
@@ -12,5 +14,19 @@ enum class Access { read, write };
 // Registers `array`; throws InternalFailure "AlreadyBorrowed" or "NotWriteable".
 void acquire(PyObject* array, Access access);
 void release(PyObject* array, Access access);
+
+// An array argument of a call, registered with its access.
+struct Taken {
+    PyObject* array;
+    Access access;
+};
+
+// Throws InternalFailure "AlreadyBorrowed" when an array that one call writes overlaps
+// another array of the same call. The registry compares only arrays on one base, and
+// arrays over one memory reach it on different bases (a memoryview, as_strided, two
+// frombuffer calls); within a call every pair is compared, whatever its base.
+// At most kMostArrays arrays.
+inline constexpr std::size_t kMostArrays = 8;
+void refuse_overlaps(std::span<const Taken> arrays);
 
 }  // namespace mosswick::frame::numpy

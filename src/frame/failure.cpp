@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "core/errors.hpp"
+#include "core/interrupt.hpp"
 #include "frame/ref.hpp"
 
 namespace mosswick::frame {
@@ -48,6 +49,8 @@ void raise_current_exception() noexcept {
         throw;
     } catch (const PythonErrorSet&) {
         // already set
+    } catch (const interrupt::Stopped&) {
+        // the exception of the signal handler that stopped the call is set
     } catch (const ValueError& e) {
         PyErr_SetString(PyExc_ValueError, e.what());
     } catch (const IndexError& e) {

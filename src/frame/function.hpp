@@ -57,6 +57,12 @@ struct Callable<R (C::*)(A...) const> {
 template <class R, class C, class... A>
 struct Callable<R (C::*)(A...) const noexcept> : Callable<R (C::*)(A...) const> {};
 
+// Holders of arguments that the routine changes: written arrays and exclusive borrows.
+template <class H>
+inline constexpr bool kChangesInPlace = ArrayArgOf<H>::written;
+template <class T>
+inline constexpr bool kChangesInPlace<ExclusiveArg<T>> = true;
+
 // The holders of one call, extracted first to last and destroyed last to first
 // (members go in reverse order of declaration), so borrows are released last-taken first.
 template <class... H>
@@ -97,6 +103,7 @@ struct Invoke {
         if (!load_all(args, self, slots, std::index_sequence_for<A...>{})) {
             return nullptr;
         }
+        refuse_overlaps(args, std::index_sequence_for<A...>{});
         return call(args, std::index_sequence_for<A...>{});
     }
 
@@ -127,13 +134,36 @@ struct Invoke {
         }
     }
 
-    template <class H, std::size_t... I>
-    static PyObject* call(H& args, std::index_sequence<I...>) {
+    // A call that writes an array and takes another: before anything is computed, no
+    // written array may overlap another one, whichever objects own their memory.
+    template <class... H, std::size_t... I>
+    static void refuse_overlaps(Holders<H...>& args, std::index_sequence<I...>) {
+        constexpr std::size_t arrays = (std::size_t{ArrayArgOf<H>::array} + ... + 0);
+        if constexpr (arrays > 1 && (ArrayArgOf<H>::written || ...)) {
+            static_assert(arrays <= numpy::kMostArrays);
+            std::array<numpy::Taken, arrays> taken;
+            std::size_t n = 0;
+            auto add = [&](auto& holder) {
+                if constexpr (ArrayArgOf<std::remove_cvref_t<decltype(holder)>>::array) {
+                    taken[n++] = holder.taken();
+                }
+            };
+            (add(args.template at<I>()), ...);
+            numpy::refuse_overlaps(taken);
+        }
+    }
+
+    // A routine that changes an argument in place runs to its end: stopped part-way (see
+    // gil.hpp), it would leave the argument half updated.
+    template <class... H, std::size_t... I>
+    static PyObject* call(Holders<H...>& args, std::index_sequence<I...>) {
+        constexpr bool may_stop = !(kChangesInPlace<H> || ...);
         if constexpr (std::is_void_v<R>) {
-            run_with<G>([&] { std::invoke(F, args.template at<I>().get()...); });
+            run_with<G, may_stop>([&] { std::invoke(F, args.template at<I>().get()...); });
             return Py_NewRef(Py_None);
         } else {
-            return Result<R>::build(run_with<G>([&] { return std::invoke(F, args.template at<I>().get()...); }));
+            return Result<R>::build(
+                run_with<G, may_stop>([&] { return std::invoke(F, args.template at<I>().get()...); }));
         }
     }
 };

@@ -10,6 +10,7 @@
 #include "core/ndview.hpp"
 #include "frame/arg.hpp"
 #include "frame/borrows.hpp"
+#include "frame/holds.hpp"
 #include "frame/numpy_api.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
@@ -22,7 +23,7 @@ namespace mosswick::frame {
 int check_array(PyObject* object, int type_number, std::size_t rank, numpy::Access access);
 
 template <class T, std::size_t D>
-struct Arg<ArrayView<T, D>> {
+struct Arg<ArrayView<T, D>> : Hold {
     using Element = std::remove_const_t<T>;
     static_assert(std::is_same_v<Element, double> || std::is_same_v<Element, std::int64_t>);
     static constexpr numpy::Access kAccess = std::is_const_v<T> ? numpy::Access::read : numpy::Access::write;
@@ -30,11 +31,10 @@ struct Arg<ArrayView<T, D>> {
     Ref array;  // registered while set
     ArrayView<T, D> view;
 
-    Arg() = default;
-    Arg(const Arg&) = delete;
     ~Arg() {
         if (array) {
             numpy::release(array.get(), kAccess);
+            leave();
         }
     }
 
@@ -45,6 +45,10 @@ struct Arg<ArrayView<T, D>> {
             return false;
         }
         array = Ref::borrow(object);
+        enter([](Hold& hold) {
+            const Arg& arg = static_cast<Arg&>(hold);
+            numpy::release(arg.array.get(), kAccess);
+        });
         const numpy::ArrayFields* f = numpy::fields(object);
         std::array<std::size_t, ArrayView<T, D>::kCapacity> extents{};
         std::array<std::ptrdiff_t, ArrayView<T, D>::kCapacity> strides{};
@@ -58,6 +62,19 @@ struct Arg<ArrayView<T, D>> {
     }
 
     ArrayView<T, D> get() { return view; }
+    numpy::Taken taken() const { return {array.get(), kAccess}; }
+};
+
+// Which argument holders take arrays, and which of those write them.
+template <class H>
+struct ArrayArgOf {
+    static constexpr bool array = false;
+    static constexpr bool written = false;
+};
+template <class T, std::size_t D>
+struct ArrayArgOf<Arg<ArrayView<T, D>>> {
+    static constexpr bool array = true;
+    static constexpr bool written = !std::is_const_v<T>;
 };
 
 // Builds a new C-contiguous float64 array that owns `values`.

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/errors.hpp"
+#include "core/interrupt.hpp"
 #include "ml/linear_algebra.hpp"
 #include "ml/row_kernels.hpp"
 #include "ml/square_matrix.hpp"
@@ -27,6 +28,7 @@ double determinant(Rows matrix) {
     double* f = multipliers.data();
     const double* pivot_rows[K];
     double d = 1.0;
+    interrupt::Pacer pacer;
     for (std::size_t first = 0; first < n; first += K) {
         const std::size_t end = std::min(n, first + K);
         const std::size_t right = first + K;  // the columns right of the block, padding included
@@ -41,6 +43,7 @@ double determinant(Rows matrix) {
             if (std::abs(pivot) < kSingularPivot) {
                 return 0.0;
             }
+            pacer.add((n - c) * K);
             // The whole width of the block, although only its columns right of c are still
             // live: one vector instead of a few scalars, and nothing reads the others again.
             const double* pivot_row = m->row(c) + first;
@@ -57,6 +60,7 @@ double determinant(Rows matrix) {
             pivot_rows[c - first] = m->row(c) + right;
         }
         for (std::size_t r = first + 1; r < n; ++r) {
+            pacer.add(K * m->width());
             kernels.subtract_scaled(m->row(r) + right, pivot_rows, f + r * K, std::min(r, end) - first,
                                     m->width() - right);
         }

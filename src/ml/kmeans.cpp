@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/errors.hpp"
+#include "core/interrupt.hpp"
 #include "core/pool.hpp"
 #include "ml/panels.hpp"
 #include "ml/row_kernels.hpp"
@@ -33,7 +34,9 @@ void assign(const Panels& rows, const Rows& centroids, std::uint64_t* labels, st
     const std::size_t k = centroids.size();
     const double* tile[kTileRows];
     double distances[kTileRows * kPanelWidth];
+    interrupt::Pacer pacer;
     for (const Panel& panel : rows.view().subspan(first, end - first)) {
+        pacer.add(k * (panel.length + 1) * kPanelWidth);
         std::uint64_t best[kPanelWidth] = {};
         double nearest[kPanelWidth];
         std::fill(nearest, nearest + kPanelWidth, std::numeric_limits<double>::max());
@@ -80,7 +83,9 @@ std::pair<Rows, std::vector<std::uint64_t>> kmeans(Rows data, std::uint64_t k, s
     std::vector<std::uint64_t> counts(k);
     const Panels rows(data);
     const std::size_t panels = rows.view().size();
+    interrupt::Pacer pacer;
     for (std::uint64_t done = 0; done < max_iters; ++done) {
+        pacer.add(n * (d + 1) * (k + 1));
         auto assign_panels = [&](std::size_t first, std::size_t end) {
             assign(rows, centroids, labels.data(), first, end);
         };

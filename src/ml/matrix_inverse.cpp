@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/errors.hpp"
+#include "core/interrupt.hpp"
 #include "ml/linear_algebra.hpp"
 #include "ml/row_kernels.hpp"
 #include "ml/square_matrix.hpp"
@@ -27,6 +28,7 @@ NestedList<double> matrix_inverse(Rows matrix) {
     double pivots[K];
     const double* right_rows[K];
     const double* inverse_rows[K];
+    interrupt::Pacer pacer;
     for (std::size_t first = 0; first < n; first += K) {
         const std::size_t end = std::min(n, first + K);
         const std::size_t right = first + K;  // the columns right of the block, padding included
@@ -43,6 +45,7 @@ NestedList<double> matrix_inverse(Rows matrix) {
             }
             const double pivot = m->row(c)[c];
             pivots[c - first] = pivot;
+            pacer.add(n * K);
             // The whole width of the block, although only its columns right of c are still
             // live: one vector instead of a few scalars, and nothing reads the others again.
             kernels.divide(m->row(c) + first, pivot, K);
@@ -59,6 +62,7 @@ NestedList<double> matrix_inverse(Rows matrix) {
         // The block's steps on the columns right of it and on the inverse.
         const std::size_t width = m->width() - right;
         auto apply = [&](std::size_t r, std::size_t from, std::size_t to) {
+            pacer.add((to - from) * (width + inverse.width()));
             kernels.subtract_scaled(m->row(r) + right, right_rows + from, f + r * K + from, to - from, width);
             kernels.subtract_scaled(inverse.row(r), inverse_rows + from, f + r * K + from, to - from,
                                     inverse.width());

@@ -9,6 +9,7 @@
 #include <cstddef>
 
 #include "core/buffer.hpp"
+#include "core/interrupt.hpp"
 #include "core/pool.hpp"
 #include "ml/panels.hpp"
 #include "ml/row_kernels.hpp"
@@ -140,6 +141,7 @@ NestedList<double> pairwise(const Rows& a, const Rows& b) {
     auto rows_of = [&](std::size_t begin, std::size_t end) {
         const double* tile[kTileRows];
         double sums[kTileRows * kPanelWidth];
+        interrupt::Pacer pacer;
         for (std::size_t i = begin; i < end;) {
             const std::size_t length = a[i].size();
             std::size_t count = 0;
@@ -147,6 +149,7 @@ NestedList<double> pairwise(const Rows& a, const Rows& b) {
                 tile[count] = a[i + count].data();
                 ++count;
             }
+            pacer.add(count * b.size() * (length + 1));
             for (const Panel& panel : panels.view()) {
                 if (panel.data == nullptr) {
                     for (std::size_t r = 0; r < count; ++r) {

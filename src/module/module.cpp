@@ -6,6 +6,7 @@
 #include "core/errors.hpp"
 #include "frame/convert.hpp"
 #include "frame/failure.hpp"
+#include "frame/fork.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
 #include "module/table.hpp"
@@ -102,7 +103,7 @@ PyObject* initialise() {
         return Py_NewRef(cached_module);
     }
     Ref module(PyModule_Create2(&definition, 3));
-    if (!module || !add_functions(module.get()) || !add_classes(module.get())) {
+    if (!module || !add_functions(module.get()) || !add_classes(module.get()) || !handle_forks()) {
         return nullptr;
     }
     cached_module = Py_NewRef(module.get());

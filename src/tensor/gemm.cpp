@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "core/buffer.hpp"
+#include "core/interrupt.hpp"
 #include "tensor/gemm_kernels.hpp"
 
 namespace mosswick::tensor {
@@ -106,6 +107,7 @@ void gemm(std::size_t m, std::size_t k, std::size_t n, StridedMatrix a, StridedM
     double* packed_a = Workspace::fit(workspace.a, blocks.mc * blocks.kc);
     double* packed_b = Workspace::fit(workspace.b, blocks.nc * blocks.kc);
     alignas(64) double scratch[kMaxTile];
+    interrupt::Pacer pacer;
 
     for (std::size_t ic = 0; ic < m; ic += blocks.mc) {
         const std::size_t mb = std::min(blocks.mc, m - ic);
@@ -118,6 +120,7 @@ void gemm(std::size_t m, std::size_t k, std::size_t n, StridedMatrix a, StridedM
             }
             for (std::size_t jc = 0; jc < n; jc += blocks.nc) {
                 const std::size_t nb = std::min(blocks.nc, n - jc);
+                pacer.add(mb * kb * nb);
                 for (std::size_t jr = 0; jr < nb; jr += nr) {
                     pack(b.data + pc * b.row_stride + (jc + jr) * b.col_stride, b.col_stride, b.row_stride,
                          std::min(nr, nb - jr), nr, kb, packed_b + jr * kb);

@@ -1,5 +1,6 @@
 // Checks of the worker pool that Python cannot reach: nested operations, failing
-// pieces, many submitting threads, and a forked child. Built and run by test_pool.py.
+// pieces, many submitting threads, a call told to stop, and a forked child. Built and
+// run by test_pool.py.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "core/errors.hpp"
+#include "core/interrupt.hpp"
 #include "core/pool.hpp"
 
 using namespace mosswick;
@@ -118,6 +120,46 @@ void many_submitting_threads() {
     CHECK(wrong.load() == 0);
 }
 
+// Pieces that would run for ever, nested one level: the call's check says stop the second
+// time it is asked. The pieces running stop at their next poll, the others never start,
+// and the caller gets interrupt::Stopped once none is left running.
+void a_stopped_call_ends_its_pieces() {
+    struct StopWhenAskedTwice final : interrupt::Check {
+        int asked = 0;
+        bool stop() override { return ++asked == 2; }
+    } check;
+    const std::size_t workers = pool::worker_count();
+    std::atomic<std::size_t> started{0};
+    std::atomic<int> running{0};
+    bool stopped = false;
+    {
+        const interrupt::Watch watch(check);
+        try {
+            pool::for_range(4 * workers, [&](std::size_t, std::size_t) {
+                pool::for_range(4 * workers, [&](std::size_t, std::size_t) {
+                    started.fetch_add(1);
+                    running.fetch_add(1);
+                    struct Leave {
+                        std::atomic<int>& running;
+                        ~Leave() { running.fetch_sub(1); }
+                    } leave{running};
+                    for (;;) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                        interrupt::poll();
+                    }
+                });
+            });
+        } catch (const interrupt::Stopped&) {
+            stopped = true;
+        }
+        CHECK(interrupt::requested());  // it stays stopped until the check is removed
+    }
+    CHECK(stopped && check.asked == 2);
+    CHECK(started.load() <= workers && running.load() == 0);
+    CHECK(!interrupt::requested());
+    CHECK(pool::sum(50'000, [](std::size_t) { return 1.0; }) == 50'000.0);  // the pool goes on
+}
+
 void forked_child_gets_a_working_pool() {
     const pid_t child = fork();
     CHECK(child >= 0);
@@ -137,6 +179,7 @@ int main() {
     nested_operations_finish();
     failures_arrive_after_every_piece();
     many_submitting_threads();
+    a_stopped_call_ends_its_pieces();
     forked_child_gets_a_working_pool();
     std::printf("workers=%zu ok\n", pool::worker_count());
     return 0;

@@ -1,0 +1,54 @@
+"""Signals that arrive while a long routine runs with the interpreter lock released."""
+
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+# The child starts `call`, gets SIGINT half a second later, reports how the call ended and
+# how long after the signal, then checks that the arguments are free and the pool works.
+CHILD = """
+    import os, signal, threading, time, numpy as np, mosswick
+
+    class Stop(Exception):
+        pass
+
+    def stop(*_):
+        raise Stop
+
+    handled = []
+    {setup}
+    threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT)).start()
+    sent = time.monotonic() + 0.5
+    try:
+        print("returned", {call})
+    except BaseException as e:
+        print(type(e).__name__, "late" if time.monotonic() - sent > 1.0 else "at once")
+    print(len(handled), {check}, mosswick.relu(np.arange(-5.0, 20_000.0)).sum())
+"""
+
+ROWS = "rows = [[float(i % 5), float(i % 3)] for i in range({})]"
+TENSOR = "t = mosswick.Tensor(np.ones((4000, 4000)))"
+
+
+@pytest.mark.parametrize(
+    "setup, call, check, expected",
+    [
+        (ROWS.format(8), "mosswick.kmeans(rows, 2, 2**63, -1.0)", "None", "KeyboardInterrupt at once"),
+        (ROWS.format(20_000) + "; signal.signal(signal.SIGINT, stop)", "mosswick.kmeans(rows, 3, 2**63, -1.0)",
+         "None", "Stop at once"),
+        ("", "mosswick.levenshtein('ab' * 2_000_000, 'ba' * 2_000_000)", "None", "KeyboardInterrupt at once"),
+        (TENSOR, "t.matmul(t)", "t.relu_inplace()", "KeyboardInterrupt at once"),
+        # A handler that raises nothing lets the call go on to its result.
+        ("signal.signal(signal.SIGINT, lambda *_: handled.append(1))",
+         "mosswick.levenshtein('ab' * 100_000, 'ba' * 100_000)", "None", "returned 2"),
+    ],
+    ids=["kmeans", "kmeans-on-the-pool", "levenshtein", "Tensor.matmul", "handler-raises-nothing"],
+)
+def test_a_signal_stops_a_long_call_and_leaves_nothing_behind(setup, call, check, expected):
+    code = textwrap.dedent(CHILD).format(setup=setup, call=call, check=check)
+    proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
+    assert proc.returncode == 0, proc.stderr
+    handled = "1" if "handled" in setup else "0"
+    assert proc.stdout.splitlines() == [expected, f"{handled} None 199990000.0"]

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "classic/partition.hpp"
 #include "classic/sort_kernels.hpp"
 
 namespace mosswick::classic {
@@ -91,6 +92,7 @@ std::size_t gather_equal(const SortKernels& kernels, std::int64_t* a, std::size_
 // `bounded_below` says that a[-1] exists and is not greater than any key of a[0, n).
 void introsort(const SortKernels& kernels, std::int64_t* a, std::size_t n, unsigned depth, bool bounded_below) {
     while (n > kernels.small_max) {
+        poll_before_pass(n);
         if (depth == 0) {
             heapsort(a, n);
             return;
@@ -152,6 +154,7 @@ Ranked select_double(double* a, std::size_t n, std::size_t k, bool with_below) {
     unsigned depth = depth_limit(n);
     bool bounded_below = false;
     while (m > kernels.small_max && depth-- > 0) {
+        poll_before_pass(m);
         const std::size_t chosen = choose_pivot(w, m);
         const std::int64_t p = w[chosen];
         if (bounded_below && w[-1] == p) {

@@ -63,6 +63,7 @@ std::pair<std::size_t, std::size_t> split_three_way(std::int64_t* a, std::size_t
 }
 
 std::pair<std::size_t, std::size_t> three_way_partition(std::int64_t* a, std::size_t n) {
+    poll_before_pass(n);
     return split_three_way(a, n, RNG::pivot_index(n));
 }
 

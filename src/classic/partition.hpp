@@ -7,7 +7,20 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/interrupt.hpp"
+
 namespace mosswick::classic {
+
+// Sorts and selections stop part-way when their call is interrupted: every pass over
+// at least kPollSpan elements (a partition or a merge) polls first, so the longest
+// stretch without a poll is the work on one smaller piece.
+inline constexpr std::size_t kPollSpan = std::size_t{1} << 16;
+
+inline void poll_before_pass(std::size_t n) {
+    if (n >= kPollSpan) {
+        interrupt::poll();
+    }
+}
 
 // Incremented once by every thread that seeds its pivot generator.
 extern std::atomic<std::uint64_t> SEED_COUNTER;

@@ -4,7 +4,9 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -13,6 +15,7 @@
 #include "classic/sort_kernels.hpp"
 #include "core/buffer.hpp"
 #include "core/errors.hpp"
+#include "core/interrupt.hpp"
 
 namespace mosswick::classic {
 
@@ -34,6 +37,7 @@ void mergesort_worker(const SortKernels& kernels, std::int64_t* a, std::size_t n
     const std::size_t mid = n / 2;
     mergesort_into(kernels, a, mid, scratch);
     mergesort_into(kernels, a + mid, n - mid, scratch + mid);
+    poll_before_pass(n);
     kernels.merge(scratch, mid, scratch + mid, n - mid, a);
 }
 
@@ -46,6 +50,7 @@ void mergesort_into(const SortKernels& kernels, std::int64_t* a, std::size_t n, 
     const std::size_t mid = n / 2;
     mergesort_worker(kernels, a, mid, out);
     mergesort_worker(kernels, a + mid, n - mid, out + mid);
+    poll_before_pass(n);
     kernels.merge(a, mid, a + mid, n - mid, out);
 }
 
@@ -57,33 +62,82 @@ std::size_t logical_processors() {
     return 4;
 }
 
-struct Chunk {
-    std::int64_t* data;
-    std::size_t size;
-};
+// The chunk threads of one call: each sorts its chunk while following the call's stop
+// flag, and the last to end wakes the caller.
+struct Chunks {
+    struct Chunk {
+        Chunks* owner;
+        std::int64_t* data;
+        std::size_t size;
+    };
 
-void* sort_chunk(void* chunk) {
-    auto* c = static_cast<Chunk*>(chunk);
-    quicksort_worker(c->data, c->size);
-    return nullptr;
-}
+    std::vector<Chunk> chunks;
+    interrupt::Flag stop;
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::size_t running = 0;
+
+    static void* sort(void* argument) {
+        auto* c = static_cast<Chunk*>(argument);
+        {
+            interrupt::Follow follow(c->owner->stop);
+            try {
+                quicksort_worker(c->data, c->size);
+            } catch (const interrupt::Stopped&) {
+                // the caller stops the call once every chunk thread has ended
+            }
+        }
+        std::lock_guard lock(c->owner->mutex);
+        if (--c->owner->running == 0) {
+            c->owner->ended.notify_all();
+        }
+        return nullptr;
+    }
+
+    // Waits for every chunk thread, asking between slices of the interval whether the
+    // call is to stop, and if so raising the flag the threads follow.
+    bool wait_or_stop() {
+        for (;;) {
+            const bool stopping = interrupt::requested();
+            std::unique_lock lock(mutex);
+            if (stopping) {
+                stop.raise();
+                ended.wait(lock, [&] { return running == 0; });
+                return true;
+            }
+            if (ended.wait_for(lock, interrupt::kInterval, [&] { return running == 0; })) {
+                return false;
+            }
+        }
+    }
+};
 
 // Sorts every chunk on a thread of its own and joins them all. A thread that cannot
 // be started fails the call once the threads already running have finished.
-void sort_chunks_on_threads(std::vector<Chunk>& chunks) {
+void sort_chunks_on_threads(Chunks& work) {
     std::vector<pthread_t> threads;
-    threads.reserve(chunks.size());
+    threads.reserve(work.chunks.size());
     int error = 0;
-    for (Chunk& c : chunks) {
+    for (Chunks::Chunk& c : work.chunks) {
+        {
+            std::lock_guard lock(work.mutex);
+            ++work.running;
+        }
         pthread_t thread;
-        error = pthread_create(&thread, nullptr, sort_chunk, &c);
+        error = pthread_create(&thread, nullptr, Chunks::sort, &c);
         if (error != 0) {
+            std::lock_guard lock(work.mutex);
+            --work.running;
             break;
         }
         threads.push_back(thread);
     }
+    const bool stopped = work.wait_or_stop();
     for (pthread_t thread : threads) {
         pthread_join(thread, nullptr);
+    }
+    if (stopped) {
+        throw interrupt::Stopped{};
     }
     if (error != 0) {
         throw InternalFailure("failed to spawn thread: " + std::string(std::strerror(error)) + " (os error " +
@@ -133,11 +187,11 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
     }
     const std::size_t processors = logical_processors();
     const std::size_t chunk = (n + processors - 1) / processors;
-    std::vector<Chunk> chunks;
+    Chunks work;
     for (std::size_t begin = 0; begin < n; begin += chunk) {
-        chunks.push_back({arr.data() + begin, std::min(chunk, n - begin)});
+        work.chunks.push_back({&work, arr.data() + begin, std::min(chunk, n - begin)});
     }
-    sort_chunks_on_threads(chunks);
+    sort_chunks_on_threads(work);
 
     // Merge rounds: runs 0 and 1, 2 and 3, ... into the other buffer; an odd last run is
     // carried over unchanged. Run order is kept, so ties keep their input order.
@@ -147,7 +201,7 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
     std::int64_t* from = arr.data();
     std::int64_t* to = other.data();
     std::vector<std::size_t> runs;  // run lengths, consecutive in `from`
-    for (const Chunk& c : chunks) {
+    for (const Chunks::Chunk& c : work.chunks) {
         runs.push_back(c.size);
     }
     while (runs.size() > 1) {
@@ -156,6 +210,7 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
         for (std::size_t r = 0; r < runs.size(); r += 2) {
             const std::size_t first = runs[r];
             const std::size_t second = r + 1 < runs.size() ? runs[r + 1] : 0;
+            poll_before_pass(first + second);
             kernels.merge(from + offset, first, from + offset + first, second, to + offset);
             merged.push_back(first + second);
             offset += first + second;

@@ -31,6 +31,37 @@ def reference_is_prime(n):
     return True
 
 
+def strong_pseudoprimes_base_2(limit):
+    found = []
+    for n in range(3, limit, 2):
+        d, s = n - 1, 0
+        while d % 2 == 0:
+            d //= 2
+            s += 1
+        x = pow(2, d, n)
+        if x in (1, n - 1) or any(pow(x, 2**r, n) == n - 1 for r in range(1, s)):
+            if not reference_is_prime(n):
+                found.append(n)
+    return found
+
+
+HARD_CASES = [
+    # strong pseudoprimes to several of the first prime bases
+    2047, 1373653, 25326001, 3215031751, 2152302898747, 3474749660383, 341550071728321, 3825123056546413051,
+    1122004669633, 4759123141,
+    # Carmichael numbers
+    561, 1105, 1729, 2465, 2821, 6601, 8911, 41041, 62745, 63973, 75361, 101101, 126217, 172081, 188461, 252601,
+    278545, 294409, 314821, 334153, 340561, 399001, 410041, 449065, 488881, 512461, 9999109081, 6553130926752006031,
+    # strong Lucas pseudoprimes (Selfridge parameters)
+    5459, 5777, 10877, 16109, 18971, 22499, 24569, 25199, 40309, 58519, 75077, 97439, 100127, 113573, 115639, 130139,
+    # squares and products of primes, Fermat numbers, near powers of two
+    4294967291**2, 65521**2, 4294967279 * 4294967291, 65537, 4294967297, 4294967295, 4295098369, 1099511627791,
+    1152921504606846883, 9223372036854775783, 9223372036854775807, 9223372036854775837,
+    # near 2^64
+    18446744073709551557, 18446744073709551533, 18446744073709551521, 18446744073709551615, 18446744073709551614,
+]
+
+
 def reference_sieve(limit):
     if limit < 2:
         return []
@@ -91,20 +122,34 @@ class TestModPow:
 
 
 class TestIsPrime:
-    @pytest.mark.parametrize(
-        "n, expected",
-        [(0, False), (1, False), (2, True), (37, True), (41, True), (561, False), (1373653, False),
-         (3215031751, False), (18446744073709551557, True), (U64_MAX, False), (2**61 - 1, True),
-         (3825123056546413051, False)],
-    )
-    def test_examples(self, n, expected):
-        assert mosswick.is_prime(n) is expected
-
-    def test_against_reference(self, rng):
-        numbers = list(range(2000)) + [rng.randrange(2**64) | 1 for _ in range(3000)]
-        numbers += [p * q for p, q in zip(reference_sieve(3000)[-200:], reference_sieve(5000)[-200:])]
-        for n in numbers:
+    # Against trial division and Miller-Rabin to the first twelve prime bases, which is
+    # exact below 2^64.
+    def test_hard_cases(self):
+        for n in HARD_CASES:
             assert mosswick.is_prime(n) is reference_is_prime(n), n
+
+    def test_base_2_strong_pseudoprimes(self):
+        found = strong_pseudoprimes_base_2(100_000)
+        assert len(found) == 16  # OEIS A001262 up to 100,000
+        assert not any(mosswick.is_prime(n) for n in found)
+
+    def test_small_and_around_the_trial_limit(self):
+        for n in range(0, 70_000):
+            assert mosswick.is_prime(n) is reference_is_prime(n), n
+
+    def test_random_and_structured(self):
+        rng = random.Random(64)
+        cases = [rng.getrandbits(64) | 1 for _ in range(20_000)]
+        cases += [rng.getrandbits(rng.randrange(2, 65)) for _ in range(5_000)]
+        cases += [2**64 - 1 - i for i in range(3_000)]
+        # p (k (p - 1) + 1): the shape of most strong pseudoprimes; p^2 for large p.
+        primes = [p for p in (rng.getrandbits(rng.randrange(8, 32)) | 1 for _ in range(3_000)) if reference_is_prime(p)]
+        for p in primes:
+            cases += [p * (k * (p - 1) + 1) for k in (2, 3, 4, 6) if p * (k * (p - 1) + 1) < 2**64]
+            cases.append(p * p)
+        for n in cases:
+            assert mosswick.is_prime(n) is reference_is_prime(n), n
+
 
 class TestSieve:
     # Small limits, around the segment length (32768 odd numbers, so 65536 integers) and squares of primes.

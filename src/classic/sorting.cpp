@@ -94,22 +94,6 @@ struct Chunks {
         return nullptr;
     }
 
-    // Waits for every chunk thread, asking between slices of the interval whether the
-    // call is to stop, and if so raising the flag the threads follow.
-    bool wait_or_stop() {
-        for (;;) {
-            const bool stopping = interrupt::requested();
-            std::unique_lock lock(mutex);
-            if (stopping) {
-                stop.raise();
-                ended.wait(lock, [&] { return running == 0; });
-                return true;
-            }
-            if (ended.wait_for(lock, interrupt::kInterval, [&] { return running == 0; })) {
-                return false;
-            }
-        }
-    }
 };
 
 // Sorts every chunk on a thread of its own and joins them all. A thread that cannot
@@ -132,7 +116,7 @@ void sort_chunks_on_threads(Chunks& work) {
         }
         threads.push_back(thread);
     }
-    const bool stopped = work.wait_or_stop();
+    const bool stopped = interrupt::wait_or_stop(work.mutex, work.ended, work.stop, [&] { return work.running == 0; });
     for (pthread_t thread : threads) {
         pthread_join(thread, nullptr);
     }

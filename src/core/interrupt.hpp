@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 namespace mosswick::interrupt {
 
@@ -57,6 +59,26 @@ public:
 private:
     std::atomic<bool> raised_{false};
 };
+
+// For a call's caller waiting on threads that work for it: waits until done() holds (read
+// under `mutex`, announced through `changed`), asking between slices of kInterval
+// whether the call is to stop. If so, raises `flag` for the threads that follow it and
+// still waits for done(). Returns whether the call is to stop.
+template <class Done>
+bool wait_or_stop(std::mutex& mutex, std::condition_variable& changed, Flag& flag, Done done) {
+    for (;;) {
+        const bool stop = requested();
+        std::unique_lock lock(mutex);
+        if (stop) {
+            flag.raise();
+            changed.wait(lock, done);
+            return true;
+        }
+        if (changed.wait_for(lock, kInterval, done)) {
+            return false;
+        }
+    }
+}
 
 // Decides for the thread that called in whether its call is to stop.
 class Check {

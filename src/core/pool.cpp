@@ -107,18 +107,7 @@ public:
     // For a caller whose call can be stopped: asks whether to stop between slices of the
     // check's interval. Returns whether the call is to stop (the job has ended either way).
     bool wait_until_done_or_stopped() {
-        for (;;) {
-            const bool stop = interrupt::requested();
-            std::unique_lock lock(mutex_);
-            if (stop) {
-                own_.raise();
-                changed_.wait(lock, [&] { return done_; });
-                return true;
-            }
-            if (changed_.wait_for(lock, interrupt::kInterval, [&] { return done_; })) {
-                return false;
-            }
-        }
+        return interrupt::wait_or_stop(mutex_, changed_, own_, [&] { return done_; });
     }
 
     void wait_until_left() {

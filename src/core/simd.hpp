@@ -58,9 +58,9 @@ inline void store(void* p, V v) {
     __builtin_memcpy(p, &v, sizeof v);
 }
 
-// Every lane set to value. (Subtracting zero keeps a negative zero, and the compiler
-// drops it; written as a loop, the compiler sometimes builds the vector from memory
-// lane by lane.)
+// Every lane set to value; for a V that is T itself, value. (Subtracting zero keeps
+// a negative zero, and the compiler drops it; written as a loop, the compiler
+// sometimes builds the vector from memory lane by lane.)
 template <class V, class T>
 inline V splat(T value) {
     return value - V{};

@@ -13,60 +13,50 @@
 namespace mosswick::dl {
 namespace {
 
-// c in every lane of V (or c itself).
-template <class V>
-V constant(double c) {
-    if constexpr (sizeof(V) == sizeof(double)) {
-        return c;
-    } else {
-        return simd::splat<V>(c);
-    }
-}
-
 template <class V>
 V logistic(V x) {
-    return constant<V>(1.0) / (vecmath::exp(-x) + constant<V>(1.0));
+    return simd::splat<V>(1.0) / (vecmath::exp(-x) + simd::splat<V>(1.0));
 }
 
 struct Relu {
     template <class V>
     static V at(V x, double) {
-        return x > constant<V>(0.0) ? x : constant<V>(0.0);
+        return x > simd::splat<V>(0.0) ? x : simd::splat<V>(0.0);
     }
 };
 
 struct ReluDerivative {
     template <class V>
     static V at(V x, double) {
-        return x > constant<V>(0.0) ? constant<V>(1.0) : constant<V>(0.0);
+        return x > simd::splat<V>(0.0) ? simd::splat<V>(1.0) : simd::splat<V>(0.0);
     }
 };
 
 struct LeakyRelu {
     template <class V>
     static V at(V x, double alpha) {
-        return x > constant<V>(0.0) ? x : x * alpha;
+        return x > simd::splat<V>(0.0) ? x : x * alpha;
     }
 };
 
 struct LeakyReluDerivative {
     template <class V>
     static V at(V x, double alpha) {
-        return x > constant<V>(0.0) ? constant<V>(1.0) : constant<V>(alpha);
+        return x > simd::splat<V>(0.0) ? simd::splat<V>(1.0) : simd::splat<V>(alpha);
     }
 };
 
 struct Elu {
     template <class V>
     static V at(V x, double alpha) {
-        return x > constant<V>(0.0) ? x : (vecmath::exp(x) + -1.0) * alpha;
+        return x > simd::splat<V>(0.0) ? x : (vecmath::exp(x) + -1.0) * alpha;
     }
 };
 
 struct EluDerivative {
     template <class V>
     static V at(V x, double alpha) {
-        return x > constant<V>(0.0) ? constant<V>(1.0) : vecmath::exp(x) * alpha;
+        return x > simd::splat<V>(0.0) ? simd::splat<V>(1.0) : vecmath::exp(x) * alpha;
     }
 };
 

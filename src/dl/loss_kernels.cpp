@@ -11,15 +11,6 @@
 namespace mosswick::dl {
 namespace {
 
-template <class V>
-V constant(double c) {
-    if constexpr (sizeof(V) == sizeof(double)) {
-        return c;
-    } else {
-        return simd::splat<V>(c);
-    }
-}
-
 // Both conditions, lane by lane.
 template <class Mask>
 Mask both(Mask a, Mask b) {
@@ -33,8 +24,8 @@ Mask both(Mask a, Mask b) {
 // Keeps a probability inside the logarithm's finite range; NaN stays NaN.
 template <class V>
 V clamp_probability(V p) {
-    const V low = constant<V>(1e-15);
-    const V high = constant<V>(0.999999999999999);  // the double nearest to 1 - 1e-15
+    const V low = simd::splat<V>(1e-15);
+    const V high = simd::splat<V>(0.999999999999999);  // the double nearest to 1 - 1e-15
     return p < low ? low : p > high ? high : p;
 }
 
@@ -68,7 +59,7 @@ struct BinaryCrossEntropy {
     template <class V>
     static V term(V p, V t) {
         const V q = clamp_probability(p);
-        const auto label = t * (1.0 - t) == constant<V>(0.0);
+        const auto label = t * (1.0 - t) == simd::splat<V>(0.0);
         const V argument = (1.0 - t) + ((t + t) - 1.0) * q;
         if (vecmath::all_lanes(label)) {
             return vecmath::log(argument);
@@ -85,9 +76,9 @@ struct CategoricalCrossEntropy {
     template <class V>
     static V term(V p, V t) {
         const V q = clamp_probability(p);
-        const auto skipped = both(t == constant<V>(0.0), q == q);
-        const V log_q = vecmath::all_lanes(skipped) ? constant<V>(-1.0) : vecmath::log(q);
-        return -(t * (skipped ? constant<V>(-1.0) : log_q));
+        const auto skipped = both(t == simd::splat<V>(0.0), q == q);
+        const V log_q = vecmath::all_lanes(skipped) ? simd::splat<V>(-1.0) : vecmath::log(q);
+        return -(t * (skipped ? simd::splat<V>(-1.0) : log_q));
     }
 };
 

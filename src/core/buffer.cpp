@@ -4,8 +4,8 @@
 // Large blocks (results, tensors) are also kept in a few recycling slots when
 // freed, so a routine called in a loop reuses warm memory instead of asking the
 // kernel for new, zeroed pages (for a block of 80 MB that is about half the time of
-// a softmax); huge pages are requested for them as NumPy does. What the slots keep
-// is bounded in total, so freed memory stays with the process only up to that bound.
+// a softmax); huge pages are requested for them as NumPy does. The slots keep the
+// most recently freed blocks, within a bound on their total.
 #include "core/buffer.hpp"
 
 #include <sys/mman.h>
@@ -27,7 +27,8 @@ constexpr std::size_t kKeptMax = std::size_t{256} << 20;      // and at most 256
 constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
 
 std::atomic<void*> recycled[kSlots];  // aligned data pointers of free blocks
-std::atomic<std::size_t> kept{0};     // the bytes the slots hold, or are about to
+std::atomic<std::size_t> kept{0};     // the bytes of the blocks in the slots
+std::atomic<std::size_t> turn{0};     // the slot to give up next when none is free
 
 std::size_t& usable_size(void* data) {
     return static_cast<std::size_t*>(data)[-2];
@@ -52,6 +53,14 @@ void advise_huge_pages(void* memory, std::size_t bytes) {
 
 namespace {
 
+// Frees a block that a slot held.
+void drop(void* data) {
+    if (data != nullptr) {
+        kept.fetch_sub(usable_size(data), std::memory_order_relaxed);
+        std::free(malloc_pointer(data));
+    }
+}
+
 // A recycled block of at least `bytes` and not much more, if one is free.
 void* take_recycled(std::size_t bytes) {
     for (auto& slot : recycled) {
@@ -66,26 +75,32 @@ void* take_recycled(std::size_t bytes) {
         }
         void* expected = nullptr;
         if (!slot.compare_exchange_strong(expected, data, std::memory_order_release)) {
-            kept.fetch_sub(size, std::memory_order_relaxed);
-            std::free(malloc_pointer(data));
+            drop(data);
         }
     }
     return nullptr;
 }
 
-// Puts a freed block in a free slot, if there is one and the slots keep no more than
-// kKeptMax with it.
-bool keep(void* data, std::size_t bytes) {
-    if (kept.fetch_add(bytes, std::memory_order_relaxed) + bytes <= kKeptMax) {
-        for (auto& slot : recycled) {
-            void* expected = nullptr;
-            if (slot.compare_exchange_strong(expected, data, std::memory_order_release)) {
-                return true;
-            }
+// Keeps a freed block: in a free slot, or else in the next slot in turn, whose block
+// is freed; then, while the slots hold more than kKeptMax, the blocks of the next
+// slots in turn are freed. The most recently freed blocks stay.
+void keep(void* data) {
+    kept.fetch_add(usable_size(data), std::memory_order_relaxed);
+    for (auto& slot : recycled) {
+        void* expected = nullptr;
+        if (slot.compare_exchange_strong(expected, data, std::memory_order_release)) {
+            data = nullptr;
+            break;
         }
     }
-    kept.fetch_sub(bytes, std::memory_order_relaxed);
-    return false;
+    if (data != nullptr) {
+        drop(recycled[turn.fetch_add(1, std::memory_order_relaxed) % kSlots].exchange(data,
+                                                                                     std::memory_order_acq_rel));
+    }
+    for (std::size_t i = 0; i < kSlots && kept.load(std::memory_order_relaxed) > kKeptMax; ++i) {
+        drop(recycled[turn.fetch_add(1, std::memory_order_relaxed) % kSlots].exchange(nullptr,
+                                                                                     std::memory_order_acquire));
+    }
 }
 
 }  // namespace
@@ -114,7 +129,8 @@ void free_aligned(void* data) {
         return;
     }
     const std::size_t bytes = usable_size(data);
-    if (bytes >= kRecycledMin && bytes <= kRecycledMax && keep(data, bytes)) {
+    if (bytes >= kRecycledMin && bytes <= kRecycledMax) {
+        keep(data);
         return;
     }
     std::free(malloc_pointer(data));

@@ -72,49 +72,28 @@ void loop(std::size_t n, Body&& body) {
     loop(n, std::forward<Body>(body), n);
 }
 
-// The sum over [0, n) of the terms that fill(begin, end, out) writes to
-// out[0 .. end - begin), called for consecutive ranges of at most kFillBlock indices:
-// consecutive pieces, each added left to right from -0.0, their partial sums combined
-// pairwise, left + right. Each task adds kLanes consecutive pieces side by side, so
-// that their additions overlap in time.
-inline constexpr std::size_t kFillBlock = 256;
+// The parallel sums below: consecutive pieces, each added left to right from -0.0 in
+// kSumLanes lanes of consecutive indices side by side (so that their additions overlap
+// in time; the last lane also takes the remainder), the lanes combined as (0 + 1) +
+// (2 + 3), and the pieces' partial sums combined pairwise, left + right. The grouping
+// depends only on n and the number of workers.
+inline constexpr std::size_t kSumLanes = 4;
 
-template <class Fill>
-double sum_filled(std::size_t n, Fill&& fill) {
-    constexpr std::size_t kLanes = 4;
-    static_assert(kLanes == 4, "the lanes are combined below as (0 + 1) + (2 + 3)");
+// piece(begin, lane, end, s) adds the terms of lane k, [begin + k * lane, begin + (k + 1)
+// * lane), to s[k], and those of [begin + kSumLanes * lane, end) to s[kSumLanes - 1].
+template <class Piece>
+double sum_in_lanes(std::size_t n, Piece&& piece) {
+    static_assert(kSumLanes == 4, "the lanes are combined below as (0 + 1) + (2 + 3)");
     const std::size_t pieces = pieces_for(n);
     std::vector<double> partial(pieces);
-    auto piece = [&](std::size_t p) {
+    auto one = [&](std::size_t p) {
         const std::size_t begin = n * p / pieces;
         const std::size_t end = n * (p + 1) / pieces;
-        const std::size_t lane = (end - begin) / kLanes;  // the last lane also takes the remainder
-        double s[kLanes];
-        for (double& lane_sum : s) {
-            lane_sum = -0.0;
-        }
-        double terms[kLanes][kFillBlock];
-        for (std::size_t i = 0; i < lane; i += kFillBlock) {
-            const std::size_t count = std::min(kFillBlock, lane - i);
-            for (std::size_t k = 0; k < kLanes; ++k) {
-                const std::size_t first = begin + k * lane + i;
-                fill(first, first + count, terms[k]);
-            }
-            for (std::size_t j = 0; j < count; ++j) {
-                for (std::size_t k = 0; k < kLanes; ++k) {
-                    s[k] += terms[k][j];
-                }
-            }
-        }
-        if (const std::size_t first = begin + kLanes * lane; first < end) {
-            fill(first, end, terms[0]);
-            for (std::size_t j = 0; j < end - first; ++j) {
-                s[kLanes - 1] += terms[0][j];
-            }
-        }
+        double s[kSumLanes] = {-0.0, -0.0, -0.0, -0.0};
+        piece(begin, (end - begin) / kSumLanes, end, s);
         partial[p] = (s[0] + s[1]) + (s[2] + s[3]);
     };
-    run(pieces, PieceTask(piece));
+    run(pieces, PieceTask(one));
     auto combine = [&](auto& self, std::size_t lo, std::size_t hi) -> double {
         if (hi - lo == 1) {
             return partial[lo];
@@ -125,12 +104,48 @@ double sum_filled(std::size_t n, Fill&& fill) {
     return pieces == 0 ? -0.0 : combine(combine, 0, pieces);
 }
 
-// The same sum of term(i) over [0, n).
+// The sum of term(i) over [0, n).
 template <class Term>
 double sum(std::size_t n, Term&& term) {
-    return sum_filled(n, [&](std::size_t begin, std::size_t end, double* out) {
-        for (std::size_t i = begin; i < end; ++i) {
-            out[i - begin] = term(i);
+    return sum_in_lanes(n, [&](std::size_t begin, std::size_t lane, std::size_t end, double* s) {
+        for (std::size_t i = 0; i < lane; ++i) {
+            for (std::size_t k = 0; k < kSumLanes; ++k) {
+                s[k] += term(begin + k * lane + i);
+            }
+        }
+        for (std::size_t i = begin + kSumLanes * lane; i < end; ++i) {
+            s[kSumLanes - 1] += term(i);
+        }
+    });
+}
+
+// The same sum, of the terms that fill(begin, end, out) writes to out[0 .. end - begin),
+// called for consecutive ranges of at most kFillBlock indices (for terms computed a
+// vector at a time).
+inline constexpr std::size_t kFillBlock = 256;
+
+template <class Fill>
+double sum_filled(std::size_t n, Fill&& fill) {
+    return sum_in_lanes(n, [&](std::size_t begin, std::size_t lane, std::size_t end, double* s) {
+        double terms[kSumLanes][kFillBlock];
+        for (std::size_t i = 0; i < lane; i += kFillBlock) {
+            const std::size_t count = std::min(kFillBlock, lane - i);
+            for (std::size_t k = 0; k < kSumLanes; ++k) {
+                const std::size_t first = begin + k * lane + i;
+                fill(first, first + count, terms[k]);
+            }
+            for (std::size_t j = 0; j < count; ++j) {
+                for (std::size_t k = 0; k < kSumLanes; ++k) {
+                    s[k] += terms[k][j];
+                }
+            }
+        }
+        for (std::size_t first = begin + kSumLanes * lane; first < end; first += kFillBlock) {
+            const std::size_t count = std::min(kFillBlock, end - first);
+            fill(first, first + count, terms[0]);
+            for (std::size_t j = 0; j < count; ++j) {
+                s[kSumLanes - 1] += terms[0][j];
+            }
         }
     });
 }

@@ -1,5 +1,5 @@
 # make demo | make test | make bench | make bench-report | make sanitize | make typecheck
-# make wheel | make dask-example | make long-check-math
+# make wheel | make dask-example | make long-check-math | make long-check-primes
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
 # may be overridden (CI does, to test several interpreters and NumPy versions).
 
@@ -95,6 +95,15 @@ COUNT ?= 50000000
 long-check-math:
 	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
 	$(PY) tools/vector_math_check.py --count $(COUNT)
+
+# is_prime against the twelve-base Miller-Rabin it replaced: every n below 10^8, then
+# 2 x 25,000,000 random inputs.
+.PHONY: long-check-primes
+long-check-primes:
+	mkdir -p build
+	$(CXX) -std=c++20 -O3 -Isrc tools/is_prime_differential.cpp src/classic/number_theory.cpp \
+		src/core/interrupt.cpp -o build/is_prime_differential
+	build/is_prime_differential 100000000 25000000
 
 clean:
 	rm -rf build dist .venv .venv-*

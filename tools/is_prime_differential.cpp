@@ -1,9 +1,7 @@
 // is_prime against the algorithm it replaced (trial division by the first twelve
 // primes, then Miller-Rabin to those twelve bases, with 128-bit products), outside the
-// test suite because it runs many millions of inputs:
-//
-//   g++ -std=c++20 -O3 -Isrc tools/is_prime_differential.cpp src/classic/number_theory.cpp -o /tmp/isprime
-//   /tmp/isprime 100000000 25000000   # every n below 10^8, then 2 x 25,000,000 random inputs
+// test suite because it runs many millions of inputs (make long-check-primes builds and
+// runs it: every n below 10^8, then 2 x 25,000,000 random inputs).
 //
 // Also checked: the 5,000,000 numbers just below 2^64, products p (k (p - 1) + 1) and squares
 // of random primes, and every base-2 strong pseudoprime below 10^9 (OEIS A001262: 1,282).

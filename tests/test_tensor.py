@@ -246,3 +246,28 @@ class TestBorrows:
             stop.set()
             worker.join()
         assert t.to_list()[:3] == [1.0, 1.0, 1.0]
+
+
+def test_to_list_of_any_rank_on_any_thread(python):
+    # The nested lists are built without native recursion: a rank of 200,000 on the
+    # main thread, and of 20,000 on a thread with a 256 KiB stack, once crashed.
+    out = python("""
+        import threading
+        from mosswick import Tensor
+
+        def depth(v):
+            d = 0
+            while isinstance(v, list):
+                v, d = v[0], d + 1
+            return d, v
+
+        t = Tensor.rand([1] * 200_000, seed=1)
+        print(depth(t.to_list()) == (200_000, t.data[0]))
+        threading.stack_size(256 * 1024)
+        found = []
+        thread = threading.Thread(target=lambda: found.append(Tensor.rand([1] * 20_000 + [2], seed=2).to_list()))
+        thread.start()
+        thread.join()
+        print(depth(found[0])[0])
+    """).stdout.split()
+    assert out == ["True", "20001"]

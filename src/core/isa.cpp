@@ -10,11 +10,14 @@ namespace {
 Isa detect() {
 #ifdef MOSSWICK_X86_KERNELS
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+                      __builtin_cpu_supports("popcnt");
+    if (avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
         __builtin_cpu_supports("avx512vl")) {
         return Isa::avx512;
     }
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+    if (avx2) {
         return Isa::avx2;
     }
 #endif

@@ -82,30 +82,17 @@ inline UWords bits_of(Doubles v) {
     return reinterpret_cast<UWords>(v);
 }
 
-// a * b + c rounded once.
+// a * b + c, a * b - c and c - a * b, rounded once (these builds have fused multiply-add).
 inline Doubles fused(Doubles a, Doubles b, Doubles c) {
-#if defined(__AVX512F__)
-    return _mm512_fmadd_pd(a, b, c);
-#else
-    return _mm256_fmadd_pd(a, b, c);
-#endif
+    return simd::mul_add(a, b, c);
 }
 
-// a * b - c and c - a * b, rounded once.
 inline Doubles fused_sub(Doubles a, Doubles b, Doubles c) {
-#if defined(__AVX512F__)
-    return _mm512_fmsub_pd(a, b, c);
-#else
-    return _mm256_fmsub_pd(a, b, c);
-#endif
+    return simd::mul_add(a, b, -c);
 }
 
 inline Doubles fused_neg(Doubles a, Doubles b, Doubles c) {
-#if defined(__AVX512F__)
-    return _mm512_fnmadd_pd(a, b, c);
-#else
-    return _mm256_fnmadd_pd(a, b, c);
-#endif
+    return simd::mul_add(-a, b, c);
 }
 
 // table[index[l]] in every lane l, as bits. (Lane by lane: on the processors at hand

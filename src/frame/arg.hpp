@@ -25,12 +25,7 @@ struct Arg {
 template <class T>
 struct SharedArg : Hold {
     Instance<T>* self = nullptr;
-    ~SharedArg() {
-        if (self != nullptr) {
-            self->borrow.release_shared();
-            leave();
-        }
-    }
+    ~SharedArg() { end(); }
     bool load(PyObject* object) {
         if (!check_type(object)) {
             return false;
@@ -57,12 +52,7 @@ struct SharedArg : Hold {
 template <class T>
 struct ExclusiveArg : Hold {
     Instance<T>* self = nullptr;
-    ~ExclusiveArg() {
-        if (self != nullptr) {
-            self->borrow.release_exclusive();
-            leave();
-        }
-    }
+    ~ExclusiveArg() { end(); }
     bool load(PyObject* object) {
         if (!SharedArg<T>::check_type(object)) {
             return false;

@@ -7,8 +7,7 @@ void give_back_borrows_of_other_threads() {
     for (Hold* hold = Hold::first; hold != nullptr;) {
         Hold* next = hold->next_;
         if (!pthread_equal(hold->thread_, self)) {
-            hold->give_back_(*hold);
-            hold->leave();
+            hold->end();
         }
         hold = next;
     }

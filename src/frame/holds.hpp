@@ -16,8 +16,8 @@ public:
     Hold& operator=(const Hold&) = delete;
 
 protected:
-    // Lists the borrow just taken by the calling thread; `give_back` releases it for a
-    // thread the process no longer has.
+    // Lists the borrow just taken by the calling thread; `give_back` releases it, for the
+    // holder or for a thread the process no longer has.
     void enter(void (*give_back)(Hold&)) {
         thread_ = pthread_self();
         give_back_ = give_back;
@@ -33,8 +33,14 @@ protected:
         first = this;
 #pragma GCC diagnostic pop
     }
-    // Removes the borrow, released by its holder, from the list.
-    void leave() {
+    // Releases the borrow, if one is listed, and removes it from the list. Holders call
+    // it from their destructors, while what give_back reads is still there.
+    void end() {
+        if (give_back_ == nullptr) {
+            return;
+        }
+        give_back_(*this);
+        give_back_ = nullptr;
         (previous_ != nullptr ? previous_->next_ : first) = next_;
         if (next_ != nullptr) {
             next_->previous_ = previous_;

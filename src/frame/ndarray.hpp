@@ -31,12 +31,7 @@ struct Arg<ArrayView<T, D>> : Hold {
     Ref array;  // registered while set
     ArrayView<T, D> view;
 
-    ~Arg() {
-        if (array) {
-            numpy::release(array.get(), kAccess);
-            leave();
-        }
-    }
+    ~Arg() { end(); }
 
     bool load(PyObject* object) {
         const int rank =

@@ -58,7 +58,7 @@ bench-report: $(BUILT) $(VENV)/.peers
 # with the sanitizer runtime preloaded into the (uninstrumented) interpreter.
 sanitize:
 	$(MAKE) test VENV=.venv-asan \
-		BUILD_FLAGS="-C cmake.define.MOSSWICK_SANITIZE=ON" \
+		BUILD_FLAGS="-C cmake.define.MOSSWICK_SANITIZE=address" \
 		TEST_ENV="LD_PRELOAD='$(ASAN_RUNTIME)' ASAN_OPTIONS=detect_leaks=0 MOSSWICK_SANITIZED=1"
 
 # The examples, and the representative arguments the stub test uses, type-checked
@@ -92,18 +92,14 @@ dask-example: $(BUILT) $(VENV)/.dask
 # The vector exp, log and tanh against the C library on tens of millions of random
 # inputs per function and kernel build (COUNT per function), then their timings.
 COUNT ?= 50000000
-long-check-math:
-	@test -n "$(PY)" || { echo "no CPython 3.12 or newer found"; exit 1; }
-	$(PY) tools/vector_math_check.py --count $(COUNT)
+long-check-math: $(VENV)/.tools
+	$(PYTHON) tools/vector_math_check.py --count $(COUNT)
 
 # is_prime against the twelve-base Miller-Rabin it replaced: every n below 10^8, then
 # 2 x 25,000,000 random inputs.
 .PHONY: long-check-primes
-long-check-primes:
-	mkdir -p build
-	$(CXX) -std=c++20 -O3 -Isrc tools/is_prime_differential.cpp src/classic/number_theory.cpp \
-		src/core/interrupt.cpp -o build/is_prime_differential
-	build/is_prime_differential 100000000 25000000
+long-check-primes: $(VENV)/.tools
+	$$($(PYTHON) tools/native_checks.py is_prime_differential) 100000000 25000000
 
 clean:
 	rm -rf build dist .venv .venv-*

@@ -8,6 +8,9 @@ import textwrap
 import numpy as np
 import pytest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tools"))
+import native_checks  # noqa: E402
+
 
 def run_python(code, env=None, check=True, clean_pool_env=False):
     """Runs `code` in a fresh interpreter (the one running the tests); returns the finished process.
@@ -58,3 +61,11 @@ def internal_failure(call, *args, **kwargs):
 raises_memory_error = pytest.mark.skipif(
     os.environ.get("MOSSWICK_SANITIZED") == "1", reason="sanitizer allocators abort on huge requests"
 )
+
+
+def native_check(target, sanitize=""):
+    """The path of a native check (see tools/native_checks.py); skips where none can be built."""
+    try:
+        return native_checks.build(target, sanitize)
+    except native_checks.Unavailable as e:
+        pytest.skip(str(e))

@@ -1,6 +1,5 @@
 import ast
 import os
-import shutil
 import subprocess
 import threading
 
@@ -8,7 +7,7 @@ import numpy as np
 import pytest
 
 import mosswick
-from conftest import run_python
+from conftest import native_check, run_python
 
 DEFAULT_WORKERS = len(os.sched_getaffinity(0))
 
@@ -168,20 +167,8 @@ def test_a_pool_that_cannot_start_is_an_internal_failure(python):
 
 
 @pytest.fixture(scope="module")
-def native_pool_test(tmp_path_factory):
-    compiler = shutil.which("g++")
-    if compiler is None:
-        pytest.skip("needs g++")
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    sources = [os.path.join(root, "tests", "native", "pool_test.cpp")]
-    sources += [os.path.join(root, "src", "core", name) for name in ("pool.cpp", "interrupt.cpp")]
-    built = {}
-    for variant, flags in {"plain": ["-O2"], "thread-sanitizer": ["-O1", "-g", "-fsanitize=thread"]}.items():
-        binary = str(tmp_path_factory.mktemp("native") / f"pool_test_{variant}")
-        subprocess.run([compiler, "-std=c++20", "-pthread", "-I", os.path.join(root, "src"), *flags, *sources,
-                        "-o", binary], check=True)
-        built[variant] = binary
-    return built
+def native_pool_test():
+    return {"plain": native_check("pool_test"), "thread-sanitizer": native_check("pool_test", "thread")}
 
 
 @pytest.mark.parametrize("variant", ["plain", "thread-sanitizer"])

@@ -12,9 +12,7 @@ import numpy as np
 import pytest
 
 import mosswick
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tools"))
-import vector_math_check  # noqa: E402
+from conftest import native_check
 
 LIBM = ctypes.CDLL(ctypes.util.find_library("m"))
 FUNCTIONS = {"exp": math.exp, "log": math.log, "tanh": math.tanh}
@@ -73,11 +71,8 @@ def cases():
 
 
 @pytest.fixture(scope="module")
-def checker(tmp_path_factory):
-    try:
-        return vector_math_check.build(str(tmp_path_factory.mktemp("vector_math")))
-    except RuntimeError as e:
-        pytest.skip(str(e))
+def checker():
+    return native_check("vector_math_check")
 
 
 def run(checker, *args, env=None):

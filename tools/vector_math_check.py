@@ -3,47 +3,16 @@ the long comparison with the C library (`make long-check-math`): COUNT random in
 per function on every kernel build this processor runs, every result bit for bit,
 then the single-threaded timings.
 
-The suite (tests/test_vector_math.py) builds the same program through build()."""
+The suite (tests/test_vector_math.py) builds the same program through native_checks."""
 
 from __future__ import annotations
 
 import argparse
 import os
-import shutil
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SRC = os.path.join(ROOT, "src")
-
-# As CMakeLists.txt compiles the module: the common flags, and each kernel build's own.
-FLAGS = ["-std=c++20", "-O3", "-ffp-contract=off", "-fno-math-errno", "-Wall", "-Wextra", "-Werror",
-         "-DMOSSWICK_X86_KERNELS", "-I", SRC]
-ISA_FLAGS = {
-    "portable": [],
-    "avx2": ["-mavx2", "-mfma", "-mbmi", "-mbmi2", "-mpopcnt"],
-    "avx512": ["-mavx512f", "-mavx512dq", "-mavx512vl", "-mavx2", "-mfma", "-mbmi", "-mbmi2", "-mpopcnt"],
-}
-SOURCES = ["core/isa.cpp", "core/libm_data.cpp", "core/vector_math_probe.cpp"]
-
-
-def build(directory: str) -> str:
-    """Compiles the program into `directory` and returns its path."""
-    compiler = shutil.which("g++")
-    if compiler is None:
-        raise RuntimeError("needs g++")
-    os.makedirs(directory, exist_ok=True)
-    objects, compiling = [], []
-    for isa, flags in ISA_FLAGS.items():
-        objects.append(os.path.join(directory, f"vector_math_kernels_{isa}.o"))
-        compiling.append(subprocess.Popen([compiler, *FLAGS, *flags, f"-DMOSSWICK_ISA={isa}", "-c",
-                                           os.path.join(SRC, "core", "vector_math_kernels.cpp"), "-o", objects[-1]]))
-    if any(p.wait() != 0 for p in compiling):
-        raise subprocess.CalledProcessError(1, compiler)
-    binary = os.path.join(directory, "vector_math_check")
-    sources = [os.path.join(SRC, s) for s in SOURCES] + [os.path.join(ROOT, "tools", "vector_math_check.cpp")]
-    subprocess.run([compiler, *FLAGS, *sources, *objects, "-o", binary], check=True)
-    return binary
+import native_checks
 
 
 def vector_builds(binary: str) -> list[str]:
@@ -61,9 +30,8 @@ def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--count", type=int, default=50_000_000, help="random inputs per function and build")
     parser.add_argument("--seed", type=int, default=20260)
-    parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "vector_math_check"))
     args = parser.parse_args()
-    binary = build(args.build_dir)
+    binary = native_checks.build("vector_math_check")
     failed = False
     for isa in vector_builds(binary):
         env = {**os.environ, "MOSSWICK_CPU": isa}

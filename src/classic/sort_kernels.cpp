@@ -28,17 +28,6 @@ inline void copy(const i64* from, std::size_t count, i64* to) {
     }
 }
 
-inline void insertion_sort(const i64* src, i64* dst, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const i64 x = src[i];
-        std::size_t j = i;
-        for (; j > 0 && x < dst[j - 1]; --j) {
-            dst[j] = dst[j - 1];
-        }
-        dst[j] = x;
-    }
-}
-
 // Branch-free Lomuto partition: the outcome of each comparison is as unpredictable as the data.
 template <bool kCountEqual>
 inline std::size_t lomuto(i64* a, std::size_t n, i64 p, std::size_t* equal) {
@@ -57,10 +46,6 @@ inline std::size_t lomuto(i64* a, std::size_t n, i64 p, std::size_t* equal) {
         *equal = same;
     }
     return left;
-}
-
-inline std::size_t partition_scalar(i64* a, std::size_t n, i64 p, std::size_t* equal) {
-    return equal != nullptr ? lomuto<true>(a, n, p, equal) : lomuto<false>(a, n, p, nullptr);
 }
 
 // The smallest elements are taken from the front while the largest are taken from the
@@ -130,11 +115,8 @@ inline V vmax(V a, V b) {
 // Lane i of the result is lane i ^ K of v.
 template <std::size_t K>
 inline V xor_lanes(V v) {
-    if constexpr (W == 8) {
-        return __builtin_shuffle(v, V{0 ^ K, 1 ^ K, 2 ^ K, 3 ^ K, 4 ^ K, 5 ^ K, 6 ^ K, 7 ^ K});
-    } else {
-        return __builtin_shuffle(v, V{0 ^ K, 1 ^ K, 2 ^ K, 3 ^ K});
-    }
+    constexpr auto pick = [](std::size_t i) { return i ^ K; };
+    return simd::shuffle<pick>(v);
 }
 
 inline V reverse(V v) {
@@ -144,12 +126,8 @@ inline V reverse(V v) {
 // Lane i from hi where i & B, else from lo.
 template <std::size_t B>
 inline V blend(V lo, V hi) {
-    constexpr auto pick = [](std::size_t i) { return static_cast<long long>((i & B) ? W + i : i); };
-    if constexpr (W == 8) {
-        return __builtin_shuffle(lo, hi, V{pick(0), pick(1), pick(2), pick(3), pick(4), pick(5), pick(6), pick(7)});
-    } else {
-        return __builtin_shuffle(lo, hi, V{pick(0), pick(1), pick(2), pick(3)});
-    }
+    constexpr auto pick = [](std::size_t i) { return (i & B) ? W + i : i; };
+    return simd::shuffle<pick>(lo, hi);
 }
 
 // ---- Bitonic sorting network over K vectors (K * W elements, element i = lane i % W of vector i / W) ----
@@ -575,12 +553,20 @@ constexpr SortKernels kSortKernels{
 
 constexpr std::size_t kInsertionSortMax = 16;
 
+// Insertion sort.
 void sort_small(const i64* src, i64* dst, std::size_t n) {
-    insertion_sort(src, dst, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const i64 x = src[i];
+        std::size_t j = i;
+        for (; j > 0 && x < dst[j - 1]; --j) {
+            dst[j] = dst[j - 1];
+        }
+        dst[j] = x;
+    }
 }
 
 std::size_t partition(i64* a, std::size_t n, i64 p, std::size_t* equal) {
-    return partition_scalar(a, n, p, equal);
+    return equal != nullptr ? lomuto<true>(a, n, p, equal) : lomuto<false>(a, n, p, nullptr);
 }
 
 void merge(const i64* x, std::size_t nx, const i64* y, std::size_t ny, i64* out) {

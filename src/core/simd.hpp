@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -64,6 +65,23 @@ inline void store(void* p, V v) {
 template <class V, class T>
 inline V splat(T value) {
     return value - V{};
+}
+
+// Lane i of the result is lane Pick(i) of a followed by b (Pick(i) < 2 * lanes), for a
+// constexpr function object Pick: the lanes are picked by constants, which is all that
+// compilers turn into one permutation instruction.
+template <auto Pick, class V>
+inline V shuffle(V a, V b) {
+    constexpr std::size_t lanes = sizeof(V) / sizeof(a[0]);
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        return V(__builtin_shufflevector(a, b, static_cast<int>(Pick(I))...));
+    }(std::make_index_sequence<lanes>{});
+}
+
+// Lane i of the result is lane Pick(i) of v.
+template <auto Pick, class V>
+inline V shuffle(V v) {
+    return shuffle<Pick>(v, v);
 }
 
 // a * b + c on doubles: rounded once where the build has fused multiply-add, twice

@@ -67,18 +67,13 @@ double exponentiate_row(const double* z, double* o, std::size_t n) {
 // B within each 2B x 2B block change places.
 template <std::size_t B>
 void swap_blocks(V* v) {
-    using Index = simd::Vec<long long>;
-    Index low, high;
-    for (std::size_t p = 0; p < kRows; ++p) {
-        const bool right = (p & B) != 0;
-        low[p] = static_cast<long long>(right ? kRows + p - B : p);
-        high[p] = static_cast<long long>(right ? kRows + p : p + B);
-    }
+    constexpr auto low = [](std::size_t p) { return (p & B) != 0 ? kRows + p - B : p; };
+    constexpr auto high = [](std::size_t p) { return (p & B) != 0 ? kRows + p : p + B; };
     for (std::size_t i = 0; i < kRows; ++i) {
         if ((i & B) == 0) {
             const V top = v[i];
-            v[i] = __builtin_shuffle(top, v[i + B], low);
-            v[i + B] = __builtin_shuffle(top, v[i + B], high);
+            v[i] = simd::shuffle<low>(top, v[i + B]);
+            v[i + B] = simd::shuffle<high>(top, v[i + B]);
         }
     }
     if constexpr (B > 1) {

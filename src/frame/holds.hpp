@@ -28,10 +28,14 @@ protected:
         }
         // A holder on the stack of a call: it leaves the list in its destructor, which the
         // compiler cannot tell when it sees the address stored.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdangling-pointer"
+#endif
         first = this;
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
     }
     // Releases the borrow, if one is listed, and removes it from the list. Holders call
     // it from their destructors, while what give_back reads is still there.

@@ -31,19 +31,11 @@ struct Rows {
 template <int C>
 inline Words rotl(Words v) {
     if constexpr (simd::kIsa == Isa::avx2 && C % 8 == 0) {
-        using Bytes = simd::Vec<std::uint8_t>;
-        Bytes order;
-        for (std::size_t i = 0; i < sizeof(Words); ++i) {
-            order[i] = static_cast<std::uint8_t>((i & ~std::size_t{3}) | ((i - C / 8) & 3));
-        }
-        return reinterpret_cast<Words>(__builtin_shuffle(reinterpret_cast<Bytes>(v), order));
+        constexpr auto pick = [](std::size_t i) { return (i & ~std::size_t{3}) | ((i - C / 8) & 3); };
+        return reinterpret_cast<Words>(simd::shuffle<pick>(reinterpret_cast<simd::Vec<std::uint8_t>>(v)));
     } else if constexpr (simd::kIsa == Isa::portable && C == 16) {
-        using Halves = simd::Vec<std::uint16_t>;
-        Halves order;
-        for (std::size_t i = 0; i < sizeof(Words) / 2; ++i) {
-            order[i] = static_cast<std::uint16_t>(i ^ 1);
-        }
-        return reinterpret_cast<Words>(__builtin_shuffle(reinterpret_cast<Halves>(v), order));
+        constexpr auto pick = [](std::size_t i) { return i ^ 1; };
+        return reinterpret_cast<Words>(simd::shuffle<pick>(reinterpret_cast<simd::Vec<std::uint16_t>>(v)));
     } else {
         return (v << C) | (v >> (32 - C));
     }
@@ -52,11 +44,8 @@ inline Words rotl(Words v) {
 // Each lane's four words rotated down by R places: word i of a lane takes word i + R.
 template <std::size_t R>
 inline Words rotate_lanes(Words v) {
-    Words order;
-    for (std::size_t i = 0; i < kWordLanes; ++i) {
-        order[i] = static_cast<std::uint32_t>((i & ~std::size_t{3}) | ((i + R) & 3));
-    }
-    return __builtin_shuffle(v, order);
+    constexpr auto pick = [](std::size_t i) { return (i & ~std::size_t{3}) | ((i + R) & 3); };
+    return simd::shuffle<pick>(v);
 }
 
 inline void quarter_rounds(Rows& x) {

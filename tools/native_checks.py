@@ -12,6 +12,7 @@ import os
 import shutil
 import subprocess
 import sys
+import sysconfig
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -33,7 +34,7 @@ def build(target: str, sanitize: str = "") -> str:
     if not os.path.exists(os.path.join(directory, "CMakeCache.txt")):
         generator = ["-G", "Ninja"] if shutil.which("ninja", path=search) else []
         configure = [cmake, "-S", ROOT, "-B", directory, *generator, f"-DPython_EXECUTABLE={sys.executable}",
-                     f"-DMOSSWICK_SANITIZE={sanitize}"]
+                     f"-DPython_INCLUDE_DIR={sysconfig.get_paths()['include']}", f"-DMOSSWICK_SANITIZE={sanitize}"]
         configured = subprocess.run(configure, env={**env, "PATH": search}, capture_output=True, text=True)
         if configured.returncode != 0:
             shutil.rmtree(directory, ignore_errors=True)

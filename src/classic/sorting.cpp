@@ -1,7 +1,6 @@
 #include "classic/sorting.hpp"
 
 #include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -16,6 +15,7 @@
 #include "core/buffer.hpp"
 #include "core/errors.hpp"
 #include "core/interrupt.hpp"
+#include "core/platform.hpp"
 
 namespace mosswick::classic {
 
@@ -54,12 +54,10 @@ void mergesort_into(const SortKernels& kernels, std::int64_t* a, std::size_t n, 
     kernels.merge(a, mid, a + mid, n - mid, out);
 }
 
+// T, the number of chunks: one per processor, or four when that is unknown.
 std::size_t logical_processors() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof(set), &set) == 0 && CPU_COUNT(&set) > 0) {
-        return static_cast<std::size_t>(CPU_COUNT(&set));
-    }
-    return 4;
+    const std::size_t n = platform::processor_count();
+    return n > 0 ? n : 4;
 }
 
 // The chunk threads of one call: each sorts its chunk while following the call's stop

@@ -8,11 +8,11 @@
 // most recently freed blocks, within a bound on their total.
 #include "core/buffer.hpp"
 
-#include <sys/mman.h>
-
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+
+#include "core/platform.hpp"
 
 namespace mosswick {
 
@@ -47,7 +47,7 @@ void advise_huge_pages(void* memory, std::size_t bytes) {
     const auto begin = (reinterpret_cast<std::uintptr_t>(memory) + kHugePage - 1) & ~(kHugePage - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(memory) + bytes) & ~(kHugePage - 1);
     if (end > begin) {
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // advice only: failure is harmless
+        platform::advise_huge_pages(reinterpret_cast<void*>(begin), end - begin);
     }
 }
 

@@ -1,6 +1,6 @@
 #include "core/interrupt.hpp"
 
-#include <time.h>
+#include "core/platform.hpp"
 
 namespace mosswick::interrupt {
 
@@ -10,9 +10,7 @@ thread_local ThreadState state;
 
 // A few nanoseconds to read, and a resolution of a few milliseconds: ample for kInterval.
 std::int64_t now() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
-    return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+    return platform::coarse_now_ns();
 }
 
 constexpr std::int64_t kIntervalNs = std::chrono::nanoseconds(kInterval).count();

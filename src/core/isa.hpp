@@ -1,9 +1,8 @@
 // The instruction sets the kernels are built for, and the choice among them.
 //
 // A source named *_kernels.cpp is one body that the build compiles three times:
-// for AVX-512 (F, DQ, VL, with all that the AVX2 build uses), for AVX2 with FMA,
-// BMI1, BMI2 and POPCNT, and for any processor. Each
-// compilation defines MOSSWICK_ISA as the build's name (avx512, avx2 or portable)
+// for AVX-512, for AVX2 and for any processor (CMakeLists.txt gives each build's
+// features, and instruction_set() checks for exactly those). Each compilation defines MOSSWICK_ISA as the build's name (avx512, avx2 or portable)
 // and brings core/simd.hpp's vector types at that build's width. A subsystem keeps
 // its kernels in one table type that declares
 //     template <Isa> static const Table& build();

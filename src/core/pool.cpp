@@ -9,9 +9,7 @@
 #include "core/pool.hpp"
 
 #include <pthread.h>
-#include <sched.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -31,6 +29,7 @@
 
 #include "core/errors.hpp"
 #include "core/interrupt.hpp"
+#include "core/platform.hpp"
 
 namespace mosswick::pool {
 
@@ -39,26 +38,10 @@ namespace {
 constexpr std::size_t kWorkerStackBytes = 0x200000;
 constexpr std::size_t kPiecesPerWorker = 4;
 
-// The processors this process may run on, or none when that cannot be read.
-std::vector<int> available_processors() {
-    std::vector<int> processors;
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
-        for (int c = 0; c < CPU_SETSIZE; ++c) {
-            if (CPU_ISSET(c, &set)) {
-                processors.push_back(c);
-            }
-        }
-    }
-    return processors;
-}
-
+// W when nothing sets it: one worker per processor, or one when that is unknown.
 std::size_t processor_count() {
-    if (const std::size_t n = available_processors().size(); n > 0) {
-        return n;
-    }
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? static_cast<std::size_t>(online) : 1;
+    const std::size_t n = platform::processor_count();
+    return n > 0 ? n : 1;
 }
 
 class Job {
@@ -169,7 +152,7 @@ public:
         // With one worker per available processor, each worker keeps to its own: left
         // to the scheduler, workers woken together are often queued on the waker's
         // processor while another one idles, and a call runs at the speed of one.
-        const std::vector<int> processors = available_processors();
+        const std::vector<int> processors = platform::allowed_processors();
         const bool one_each = processors.size() == workers_;
         threads_.reserve(workers_);  // allocated first: nothing below throws once threads run
         pthread_attr_t attr;
@@ -187,10 +170,7 @@ public:
             if (failure == 0) {
                 threads_.push_back(thread);
                 if (one_each) {
-                    cpu_set_t own;
-                    CPU_ZERO(&own);
-                    CPU_SET(processors[i], &own);
-                    pthread_setaffinity_np(thread, sizeof(own), &own);  // a preference: failure is harmless
+                    platform::keep_to_processor(thread, processors[i]);
                 }
             }
         }

@@ -1,0 +1,68 @@
+#include "core/platform.hpp"
+
+#include <sched.h>
+#include <sys/mman.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace mosswick::platform {
+
+#if defined(__linux__)
+
+std::vector<int> allowed_processors() {
+    std::vector<int> processors;
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+        for (int c = 0; c < CPU_SETSIZE; ++c) {
+            if (CPU_ISSET(c, &set)) {
+                processors.push_back(c);
+            }
+        }
+    }
+    return processors;
+}
+
+void keep_to_processor(pthread_t thread, int processor) {
+    cpu_set_t own;
+    CPU_ZERO(&own);
+    CPU_SET(processor, &own);
+    pthread_setaffinity_np(thread, sizeof(own), &own);
+}
+
+std::int64_t coarse_now_ns() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+}
+
+void advise_huge_pages(void* memory, std::size_t bytes) {
+    madvise(memory, bytes, MADV_HUGEPAGE);  // advice only: failure is harmless
+}
+
+#else
+
+std::vector<int> allowed_processors() {
+    return {};
+}
+
+void keep_to_processor(pthread_t, int) {}
+
+std::int64_t coarse_now_ns() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+}
+
+void advise_huge_pages(void*, std::size_t) {}
+
+#endif
+
+std::size_t processor_count() {
+    if (const std::size_t allowed = allowed_processors().size(); allowed > 0) {
+        return allowed;
+    }
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<std::size_t>(online) : 0;
+}
+
+}  // namespace mosswick::platform

@@ -1,4 +1,4 @@
-# make demo | make test | make bench | make bench-report | make sanitize | make typecheck
+# make demo | make test | make bench | make bench-report | make sanitize | make typecheck | make docs
 # make wheel | make dask-example | make long-check-math | make long-check-primes
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
 # may be overridden (CI does, to test several interpreters and NumPy versions).
@@ -66,6 +66,16 @@ sanitize:
 typecheck: $(BUILT)
 	$(PYTHON) -m pip install -q mypy
 	$(PYTHON) -m mypy examples tests/stub_kinds.py
+
+# The HTML reference in build/docs/html: the API from mosswick.pyi, the other pages from
+# the README's sections. Warnings are errors. Needs no build of the module.
+$(VENV)/.docs: $(VENV)/.tools
+	$(PYTHON) -m pip install -q sphinx sphinx-autoapi myst-parser
+	touch $@
+
+.PHONY: docs
+docs: $(VENV)/.docs
+	$(PYTHON) -m sphinx -W --keep-going -q -b html docs build/docs/html
 
 # A wheel for other machines: built against the stable ABI, then given by auditwheel the
 # oldest manylinux tag that the C and C++ runtime symbols it uses allow. Written to dist/.

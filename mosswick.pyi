@@ -368,7 +368,7 @@ def gcd(a: SupportsIndex, b: SupportsIndex) -> int:
     Returns
     -------
     int
-        The greatest common divisor of |a| and |b|; ``gcd(0, 0)`` is 0. Exact for
+        The greatest common divisor of the magnitudes of a and b; ``gcd(0, 0)`` is 0. Exact for
         every argument, including ``gcd(-2**63, 0)``, which is 2**63.
 
     Raises
@@ -396,7 +396,7 @@ def lcm(a: SupportsIndex, b: SupportsIndex) -> int:
     Returns
     -------
     int
-        The least common multiple of |a| and |b|, 0 when either is 0. Results that
+        The least common multiple of the magnitudes of a and b, 0 when either is 0. Results that
         do not fit 64 bits are still exact.
 
     Raises

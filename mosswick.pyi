@@ -8,6 +8,13 @@ of exactly the named dtype (float64 or int64) and number of dimensions, never
 converted; without NumPy installed the array routines fail and the list routines
 keep working.
 
+In the signatures, ``_Ints``, ``_Reals`` and ``_RealRows`` stand for any sequence
+but a str (list, tuple, range, ``array.array``, NumPy array) of integers, of real
+numbers, or of sequences of real numbers; ``_Real`` for a number, converted through
+``__float__`` or ``__index__``. ``_Float64Vector``, ``_Float64Matrix`` and
+``_Float64Array`` are float64 NumPy arrays of one, two and any number of
+dimensions, ``_Int64Vector`` a one-dimensional int64 NumPy array.
+
 An internal check that fails inside a routine raises ``InternalFailure``
 (``mosswick.InternalFailure``), which derives from BaseException like SystemExit,
 so ``except Exception`` does not catch it; it is not a module attribute. The
@@ -20,17 +27,14 @@ from typing import Any, SupportsFloat, SupportsIndex
 import numpy as np
 from numpy.typing import NDArray
 
-# What each kind of parameter converts from. A number converts through __index__
-# (integers) or __float__ (reals); a sequence is any sequence but str, and a NumPy
-# array iterates as one. Complex values are left out: converting them drops the
-# imaginary part.
+# The kinds of argument the module docstring names. Complex values are left out:
+# converting them drops the imaginary part.
 _Real = SupportsFloat | SupportsIndex
 _RealArray = NDArray[np.floating[Any] | np.integer[Any] | np.bool_]
 _Ints = Sequence[SupportsIndex] | NDArray[np.integer[Any]]
 _Reals = Sequence[_Real] | _RealArray
 _RealRows = Sequence[_Reals] | _RealArray
 
-# Array parameters take NumPy arrays of exactly these element types, never converted.
 # The names give the number of dimensions, which the types cannot check.
 _Float64Vector = NDArray[np.float64]
 _Float64Matrix = NDArray[np.float64]
@@ -440,6 +444,11 @@ def mod_pow(base: SupportsIndex, exp: SupportsIndex, modulus: SupportsIndex) -> 
         "can't convert negative int to unsigned" or "int too big to convert" for an
         argument outside the unsigned 64-bit range.
 
+    Notes
+    -----
+    A modulus of 0 is an internal failure, not a ValueError: ``except Exception``
+    does not catch it.
+
     Examples
     --------
     >>> mosswick.mod_pow(2, 10, 1000)
@@ -583,6 +592,11 @@ def median(arr: _Reals) -> float:
     TypeError
         "argument 'arr': ..." when `arr` is a str or not a sequence, or for an item
         that is not a real number.
+
+    Notes
+    -----
+    A NaN is an internal failure, not a ValueError: ``except Exception`` does not
+    catch it.
 
     Examples
     --------
@@ -2262,7 +2276,7 @@ class Tensor:
         Parameters
         ----------
         bias : numpy.ndarray
-            A contiguous float64 array with one element per column.
+            A contiguous one-dimensional float64 array with one element per column.
 
         Returns
         -------

@@ -1,7 +1,6 @@
 """Sphinx configuration: the API reference is read from mosswick.pyi, the other pages
 are sections of the README, so that each fact is stated in one place."""
 
-import os
 import pathlib
 import re
 import tomllib
@@ -22,8 +21,8 @@ smartquotes = False
 # one that holds just them.
 STUBS = ROOT / "build" / "docs" / "stubs"
 STUBS.mkdir(parents=True, exist_ok=True)
-if not (STUBS / "mosswick.pyi").exists():
-    os.symlink(ROOT / "mosswick.pyi", STUBS / "mosswick.pyi")
+(STUBS / "mosswick.pyi").unlink(missing_ok=True)
+(STUBS / "mosswick.pyi").symlink_to(ROOT / "mosswick.pyi")
 
 autoapi_dirs = [str(STUBS)]
 autoapi_file_patterns = ["*.pyi"]

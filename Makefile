@@ -1,4 +1,4 @@
-# make demo | make test | make bench | make bench-report | make sanitize | make typecheck
+# make demo | make test | make bench | make bench-report | make sanitize | make typecheck | make docs
 # make wheel [ARCH=aarch64] | make wheel-test | make test-aarch64 | make macos-check | make sdist
 # make dask-example | make long-check-math | make long-check-primes
 # Everything is built into a virtual environment ($(VENV)); PY, VENV and NUMPY
@@ -67,6 +67,16 @@ sanitize:
 typecheck: $(BUILT)
 	$(PYTHON) -m pip install -q mypy
 	$(PYTHON) -m mypy examples tests/stub_kinds.py
+
+# The HTML reference in build/docs/html: the API from mosswick.pyi, the other pages from
+# the README's sections. Warnings are errors. Needs no build of the module.
+$(VENV)/.docs: $(VENV)/.tools
+	$(PYTHON) -m pip install -q sphinx sphinx-autoapi myst-parser
+	touch $@
+
+.PHONY: docs
+docs: $(VENV)/.docs
+	$(PYTHON) -m sphinx -W --keep-going -q -b html docs build/docs/html
 
 # Release wheels: zig's clang and libc++ against glibc 2.28 (cmake/zig.cmake), for
 # ARCH=x86_64 (the default) or aarch64 (built here, portable kernels), tagged by

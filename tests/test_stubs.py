@@ -40,11 +40,36 @@ def test_same_public_names():
     assert set(public(stub_tree().body)) == set(mosswick.__all__)
 
 
-def test_every_definition_has_a_one_line_docstring():
-    for node in ast.walk(stub_tree()):
-        if isinstance(node, (ast.FunctionDef, ast.ClassDef)):
-            doc = ast.get_docstring(node)
-            assert doc and "\n" not in doc, node.name
+def documented():
+    """(label, node, runtime object) for both classes and every function, method and property."""
+    found = []
+    for node in public(stub_tree().body).values():
+        runtime = getattr(mosswick, node.name)
+        found.append((node.name, node, runtime))
+        if isinstance(node, ast.ClassDef):
+            found += [(f"{node.name}.{m.name}", m, getattr(runtime, m.name))
+                      for m in node.body if isinstance(m, ast.FunctionDef)]
+    return found
+
+
+def sections(doc):
+    lines = doc.splitlines()
+    return {a for a, b in zip(lines, lines[1:]) if b and set(b) == {"-"} and len(b) == len(a)}
+
+
+@pytest.mark.parametrize(("label", "node", "runtime"), documented(), ids=lambda v: v if isinstance(v, str) else "-")
+def test_docstring_sections(label, node, runtime):
+    doc = ast.get_docstring(node)
+    assert doc and doc.split("\n", 1)[0].strip(), label
+    if isinstance(node, ast.ClassDef):
+        expected = {"Examples"}
+    else:
+        takes = len(node.args.args) > (0 if label in mosswick.__all__ else 1)
+        expected = {"Returns", "Raises", "Examples"} | ({"Parameters"} if takes else set())
+    assert expected <= sections(doc), label
+    # What the module itself says comes first, word for word.
+    if runtime.__doc__ and not label.rpartition(".")[2].startswith("__"):
+        assert doc.startswith(runtime.__doc__), label
 
 
 @pytest.mark.parametrize("name", [n for n, node in public(stub_tree().body).items() if isinstance(node, ast.FunctionDef)])

@@ -41,8 +41,18 @@ Ref need(PyObject* object) {
     throw InternalFailure("Failed to access NumPy array API capsule" + (text.empty() ? "" : ": " + text));
 }
 
+// Without NumPy installed, the failure goes on to name the remedy.
+Ref import_numpy() {
+    PyObject* numpy = PyImport_ImportModule("numpy");
+    if (numpy == nullptr && PyErr_ExceptionMatches(PyExc_ModuleNotFoundError) != 0) {
+        throw InternalFailure("Failed to access NumPy array API capsule: " + take_error_text() +
+                              "; install it with: pip install 'mosswick[numpy]'");
+    }
+    return need(numpy);
+}
+
 unsigned major_version() {
-    const Ref numpy = need(PyImport_ImportModule("numpy"));
+    const Ref numpy = import_numpy();
     const Ref version = need(PyObject_GetAttrString(numpy.get(), "__version__"));
     const Ref lib = need(PyImport_ImportModule("numpy.lib"));
     const Ref parser = need(PyObject_GetAttrString(lib.get(), "NumpyVersion"));

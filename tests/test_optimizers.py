@@ -1,4 +1,5 @@
 import math
+import threading
 
 import numpy as np
 import pytest
@@ -190,3 +191,49 @@ def test_aliases_are_refused_whatever_owns_the_memory(call, make, refused):
     else:
         assert call(*given) == call(*separate)
     np.testing.assert_array_equal(np.concatenate(given), np.concatenate(separate))  # nothing changed, or the same
+
+
+class HoldWhileConverting:
+    """A learning rate whose conversion, with the arrays before it borrowed, runs `meanwhile` on another thread."""
+
+    def __init__(self, meanwhile):
+        self.meanwhile = meanwhile
+
+    def __float__(self):
+        thread = threading.Thread(target=self.meanwhile)
+        thread.start()
+        thread.join()
+        return 0.0
+
+
+# One thread inside sgd_momentum_step while another calls on 4 elements from `offset` of the same
+# buffer, through an object of their own: params (elements 0-3) and velocity (8-11) are written, grads
+# (4-7) read, 12-15 free.
+@pytest.mark.parametrize(
+    "offset, other, refused",
+    [
+        (0, lambda a: mosswick.clip_grad_norm(a, 0.5), True),
+        (2, lambda a: mosswick.mse_loss(a, np.ones(4)), True),
+        (4, lambda a: mosswick.clip_grad_norm(a, 0.5), True),
+        (4, lambda a: mosswick.mse_loss(a, np.ones(4)), False),
+        (12, lambda a: mosswick.clip_grad_norm(a, 0.5), False),
+    ],
+)
+def test_calls_in_other_threads_keep_off_memory_in_use(offset, other, refused):
+    buffer = bytearray(np.arange(1.0, 17.0).tobytes())
+    params, grads, velocity = (np.frombuffer(buffer, count=4, offset=8 * k) for k in (0, 4, 8))
+    alias = np.asarray(memoryview(buffer)[8 * offset:8 * offset + 32].cast("d"))
+    before = alias.copy()
+    outcome = []
+
+    def meanwhile():
+        try:
+            outcome.append(other(alias))
+        except BaseException as e:
+            outcome.append(str(e))
+
+    mosswick.sgd_momentum_step(params, grads, velocity, HoldWhileConverting(meanwhile), 0.0)
+    assert (outcome == ["AlreadyBorrowed"]) == refused
+    if refused:
+        assert (alias == before).all()
+    mosswick.clip_grad_norm(params, 1e9)  # everything was released

@@ -78,10 +78,11 @@ def test_clip_against_reference(n):
 
 def lanes_of_squares(x):
     """The pool's sum of squares of one piece: 32 lanes by index mod 32, then halved."""
+    full = len(x) // 32 * 32
     lanes = np.full(32, -0.0)
-    for row in np.resize(x * x, (len(x) + 31) // 32 * 32).reshape(-1, 32)[:len(x) // 32]:
+    for row in (x[:full] * x[:full]).reshape(-1, 32):
         lanes = lanes + row
-    lanes[:len(x) % 32] += x[len(x) // 32 * 32:] ** 2
+    lanes[:len(x) - full] += x[full:] * x[full:]
     while len(lanes) > 1:
         lanes = lanes[:len(lanes) // 2] + lanes[len(lanes) // 2:]
     return lanes[0]

@@ -414,11 +414,18 @@ std::vector<std::uint64_t> sieve(std::uint64_t limit) {
             ++active;
         }
         for (std::size_t b = 0; b < active; ++b) {
-            std::uint64_t j = next[b];
-            for (; j < end; j += base[b]) {
-                composite[j - low] = 1;
+            const std::uint64_t p = base[b];
+            std::uint64_t k = next[b] - low;
+            for (; k + 3 * p < length; k += 4 * p) {  // four at a time: fewer loop steps per store
+                composite[k] = 1;
+                composite[k + p] = 1;
+                composite[k + 2 * p] = 1;
+                composite[k + 3 * p] = 1;
             }
-            next[b] = j;
+            for (; k < length; k += p) {
+                composite[k] = 1;
+            }
+            next[b] = low + k;
         }
         std::fill(composite + length, composite + round_up(length, 64), 1);
         for (std::uint64_t t = 0; t < length; t += 64) {

@@ -1,5 +1,6 @@
 // The registry lives behind a versioned capsule on NumPy's multiarray module, so
-// every extension module that uses the same name and record layout shares it.
+// every extension module that uses the same name and record layout shares it. This
+// module's own borrows are also linked in a list of their own, compared by address.
 #include "frame/borrows.hpp"
 
 #include <cstdlib>

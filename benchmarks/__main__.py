@@ -12,7 +12,7 @@ import sys
 
 import benchmarks
 from benchmarks.report import draw_chart, write_markdown
-from benchmarks.runner import measure, print_table, table
+from benchmarks.runner import WARM_UP, measure, print_table, table
 
 
 def all_cases():
@@ -47,7 +47,7 @@ def main(argv: list[str]) -> None:
         f"{processor_model()}, {os.cpu_count()} logical processors, {platform.machine()}, "
         f"Python {platform.python_version()}"
     )
-    print(f"{machine}; ratio = peer time / mosswick time (median of interleaved runs)")
+    print(f"{machine}; ratio = peer time / mosswick time (median of interleaved runs); {WARM_UP}")
     outcomes = []
     for case in cases:
         print(f"  measuring {case.name} ({case.size}) against {case.peer}", file=sys.stderr)
@@ -56,7 +56,7 @@ def main(argv: list[str]) -> None:
     if not args.substrings:
         os.makedirs(args.out, exist_ok=True)
         results, chart = os.path.join(args.out, "results.md"), os.path.join(args.out, "speedups.png")
-        write_markdown(outcomes, results, f"Measured on {machine}.")
+        write_markdown(outcomes, results, f"Measured on {machine}; {WARM_UP}.")
         title = f"mosswick against its peers: right of the dashed line mosswick is faster\n({machine})"
         if draw_chart(outcomes, chart, title):
             print(f"wrote {results} and {chart}")

@@ -152,8 +152,11 @@ class TestIsPrime:
 
 
 class TestSieve:
-    # Small limits, around the segment length (32768 odd numbers, so 65536 integers) and squares of primes.
-    @pytest.mark.parametrize("limit", [0, 1, 2, 3, 11, 49, 121, 65535, 65536, 65537, 131073, 196608 + 11, 10**6 + 3])
+    # Small limits, around the segment length (32768 odd numbers, so 65536 integers), squares of primes,
+    # the primes 3 to 13 whose multiples a segment starts with crossed off, and their pattern's period (15015
+    # odd numbers).
+    @pytest.mark.parametrize("limit", [0, 1, 2, 3, 11, 13, 14, 49, 121, 169, 289, 30029, 30031, 65535, 65536, 65537,
+                                       131073, 196608 + 11, 10**6 + 3])
     def test_against_reference(self, limit):
         assert mosswick.sieve(limit) == reference_sieve(limit)
 

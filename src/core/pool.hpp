@@ -72,27 +72,14 @@ void loop(std::size_t n, Body&& body) {
     loop(n, std::forward<Body>(body), n);
 }
 
-// The parallel sums below: consecutive pieces, each added left to right from -0.0 in
-// kSumLanes lanes of consecutive indices side by side (so that their additions overlap
-// in time; the last lane also takes the remainder), the lanes combined as (0 + 1) +
-// (2 + 3), and the pieces' partial sums combined pairwise, left + right. The grouping
-// depends only on n and the number of workers.
-inline constexpr std::size_t kSumLanes = 4;
-
-// piece(begin, lane, end, s) adds the terms of lane k, [begin + k * lane, begin + (k + 1)
-// * lane), to s[k], and those of [begin + kSumLanes * lane, end) to s[kSumLanes - 1].
+// The sum of piece(begin, end) over consecutive pieces that cover [0, n), the pieces'
+// partial sums combined pairwise, left + right. The grouping depends only on n and the
+// number of workers.
 template <class Piece>
-double sum_in_lanes(std::size_t n, Piece&& piece) {
-    static_assert(kSumLanes == 4, "the lanes are combined below as (0 + 1) + (2 + 3)");
+double sum_pieces(std::size_t n, Piece&& piece) {
     const std::size_t pieces = pieces_for(n);
     std::vector<double> partial(pieces);
-    auto one = [&](std::size_t p) {
-        const std::size_t begin = n * p / pieces;
-        const std::size_t end = n * (p + 1) / pieces;
-        double s[kSumLanes] = {-0.0, -0.0, -0.0, -0.0};
-        piece(begin, (end - begin) / kSumLanes, end, s);
-        partial[p] = (s[0] + s[1]) + (s[2] + s[3]);
-    };
+    auto one = [&](std::size_t p) { partial[p] = piece(n * p / pieces, n * (p + 1) / pieces); };
     run(pieces, PieceTask(one));
     auto combine = [&](auto& self, std::size_t lo, std::size_t hi) -> double {
         if (hi - lo == 1) {
@@ -104,18 +91,20 @@ double sum_in_lanes(std::size_t n, Piece&& piece) {
     return pieces == 0 ? -0.0 : combine(combine, 0, pieces);
 }
 
-// The sum of term(i) over [0, n).
-template <class Term>
-double sum(std::size_t n, Term&& term) {
-    return sum_in_lanes(n, [&](std::size_t begin, std::size_t lane, std::size_t end, double* s) {
-        for (std::size_t i = 0; i < lane; ++i) {
-            for (std::size_t k = 0; k < kSumLanes; ++k) {
-                s[k] += term(begin + k * lane + i);
-            }
-        }
-        for (std::size_t i = begin + kSumLanes * lane; i < end; ++i) {
-            s[kSumLanes - 1] += term(i);
-        }
+// Pieces added left to right from -0.0 in kSumLanes lanes of consecutive indices side
+// by side (so that their additions overlap in time; the last lane also takes the
+// remainder), the lanes combined as (0 + 1) + (2 + 3).
+inline constexpr std::size_t kSumLanes = 4;
+
+// piece(begin, lane, end, s) adds the terms of lane k, [begin + k * lane, begin + (k + 1)
+// * lane), to s[k], and those of [begin + kSumLanes * lane, end) to s[kSumLanes - 1].
+template <class Piece>
+double sum_in_lanes(std::size_t n, Piece&& piece) {
+    static_assert(kSumLanes == 4, "the lanes are combined below as (0 + 1) + (2 + 3)");
+    return sum_pieces(n, [&](std::size_t begin, std::size_t end) {
+        double s[kSumLanes] = {-0.0, -0.0, -0.0, -0.0};
+        piece(begin, (end - begin) / kSumLanes, end, s);
+        return (s[0] + s[1]) + (s[2] + s[3]);
     });
 }
 

@@ -7,7 +7,9 @@
 #include <cstdlib>
 
 #include "core/errors.hpp"
+#include "core/isa.hpp"
 #include "core/pool.hpp"
+#include "dl/norm_kernels.hpp"
 
 namespace mosswick::dl {
 
@@ -88,23 +90,21 @@ double clip_grad_norm(MutableVector grads, double max_norm) {
     require_contiguous(grads, "grads must be contiguous");
     const std::size_t n = grads.size();
     double* g = grads.data();
-    auto square = [g](std::size_t i) { return g[i] * g[i]; };
+    const NormKernels& kernels = dispatch<NormKernels>();
     double s = -0.0;
     if (pool::parallel(n)) {
-        s = pool::sum(n, square);
+        s = pool::sum_pieces(n, [&](std::size_t begin, std::size_t end) {
+            return kernels.sum_of_squares(g + begin, end - begin);
+        });
     } else {
         for (std::size_t i = 0; i < n; ++i) {
-            s += square(i);
+            s += g[i] * g[i];
         }
     }
     const double norm = std::sqrt(s);
     if (s > 0.0 && norm > max_norm) {
         const double scale = max_norm / norm;
-        pool::loop(n, [=](std::size_t begin, std::size_t end) {
-            for (std::size_t i = begin; i < end; ++i) {
-                g[i] = scale * g[i];
-            }
-        });
+        pool::loop(n, [&](std::size_t begin, std::size_t end) { kernels.scale(g + begin, end - begin, scale); });
     }
     return norm;
 }

@@ -1,8 +1,8 @@
 // The registry lives behind a versioned capsule on NumPy's multiarray module, so
-// every extension module that uses the same name and record layout shares it.
+// every extension module that uses the same name and record layout shares it. This
+// module's own borrows are also linked in a list of their own, compared by address.
 #include "frame/borrows.hpp"
 
-#include <cstdint>
 #include <cstdlib>
 #include <numeric>
 #include <string>
@@ -16,35 +16,24 @@
 
 namespace mosswick::frame::numpy {
 
+bool Key::conflicts(const Key& other) const {
+    if (*this == other) {
+        return true;
+    }
+    if (!(start < other.end && other.start < end)) {
+        return false;
+    }
+    const std::intptr_t divisor_both = std::gcd(divisor, other.divisor);
+    if (divisor_both == 0) {
+        return true;  // two broadcast views that overlap: assume they collide
+    }
+    const auto difference = static_cast<std::intptr_t>(data - other.data);
+    return difference % divisor_both == 0;
+}
+
 namespace {
 
 constexpr const char* kRegistryName = "_mosswick_borrow_registry";
-
-// The half-open address range an array's elements occupy, its data pointer and
-// the greatest common divisor of its byte strides.
-struct Key {
-    std::uintptr_t start;
-    std::uintptr_t end;
-    std::uintptr_t data;
-    std::intptr_t divisor;
-
-    bool operator==(const Key&) const = default;
-
-    bool conflicts(const Key& other) const {
-        if (*this == other) {
-            return true;
-        }
-        if (!(start < other.end && other.start < end)) {
-            return false;
-        }
-        const std::intptr_t divisor_both = std::gcd(divisor, other.divisor);
-        if (divisor_both == 0) {
-            return true;  // two broadcast views that overlap: assume they collide
-        }
-        const auto difference = static_cast<std::intptr_t>(data - other.data);
-        return difference % divisor_both == 0;
-    }
-};
 
 struct KeyHash {
     std::size_t operator()(const Key& k) const {
@@ -215,8 +204,10 @@ const Shared& shared() {
     return *found;
 }
 
-}  // namespace
+// The borrows this module's calls hold, the one taken last first.
+Borrow* first = nullptr;
 
+// Registers `array` in the shared registry.
 void acquire(PyObject* array, Access access) {
     const Shared& s = shared();
     const int code = access == Access::read ? s.acquire(s.registry, array) : s.acquire_mut(s.registry, array);
@@ -232,21 +223,6 @@ void acquire(PyObject* array, Access access) {
     }
 }
 
-void refuse_overlaps(std::span<const Taken> arrays) {
-    Key keys[kMostArrays];
-    for (std::size_t i = 0; i < arrays.size(); ++i) {
-        keys[i] = key_of(arrays[i].array);
-    }
-    for (std::size_t i = 0; i < arrays.size(); ++i) {
-        for (std::size_t j = i + 1; j < arrays.size(); ++j) {
-            const bool written = arrays[i].access == Access::write || arrays[j].access == Access::write;
-            if (written && keys[i].conflicts(keys[j])) {
-                throw InternalFailure("AlreadyBorrowed");
-            }
-        }
-    }
-}
-
 void release(PyObject* array, Access access) {
     const Shared& s = shared();
     if (access == Access::read) {
@@ -254,6 +230,41 @@ void release(PyObject* array, Access access) {
     } else {
         s.release_mut(s.registry, array);
     }
+}
+
+}  // namespace
+
+void Borrow::take(PyObject* array, Access access) {
+    acquire(array, access);
+    const Key key = key_of(array);
+    for (const Borrow* other = first; other != nullptr; other = other->next_) {
+        const bool written = access == Access::write || other->access_ == Access::write;
+        if (written && key.conflicts(other->key_)) {
+            release(array, access);
+            throw InternalFailure("AlreadyBorrowed");
+        }
+    }
+    array_ = Ref::borrow(array);
+    access_ = access;
+    key_ = key;
+    previous_ = nullptr;
+    next_ = first;
+    if (first != nullptr) {
+        first->previous_ = this;
+    }
+    first = this;
+}
+
+void Borrow::give_back() {
+    if (!array_) {
+        return;
+    }
+    release(array_.get(), access_);
+    (previous_ != nullptr ? previous_->next_ : first) = next_;
+    if (next_ != nullptr) {
+        next_->previous_ = previous_;
+    }
+    array_ = Ref();
 }
 
 }  // namespace mosswick::frame::numpy

@@ -1,32 +1,56 @@
-// The process-wide borrow registry for NumPy arrays: while a routine reads an
-// array no routine may write memory it overlaps, and while a routine writes an
-// array no other routine may read or write it. Used with the interpreter lock held.
+// Array borrows: while a call reads an array no call may write memory it overlaps,
+// and while a call writes an array no other call may read or write memory it
+// overlaps. Two lists enforce it, both used with the interpreter lock held:
+// - the process-wide registry shared with other extension modules, keyed by the
+//   object that owns the memory, which compares only arrays on one owner;
+// - this module's own list of the arrays its calls hold, compared by address
+//   range whatever object reaches the memory (a memoryview, as_strided, frombuffer,
+//   another array's view), in one call or across threads.
 #pragma once
 
-#include <span>
+#include <cstdint>
 
 #include "frame/python.hpp"
+#include "frame/ref.hpp"
 
 namespace mosswick::frame::numpy {
 
 enum class Access { read, write };
 
-// Registers `array`; throws InternalFailure "AlreadyBorrowed" or "NotWriteable".
-void acquire(PyObject* array, Access access);
-void release(PyObject* array, Access access);
+// The half-open address range an array's elements occupy, its data pointer and the
+// greatest common divisor of its byte strides.
+struct Key {
+    std::uintptr_t start;
+    std::uintptr_t end;
+    std::uintptr_t data;
+    std::intptr_t divisor;
 
-// An array argument of a call, registered with its access.
-struct Taken {
-    PyObject* array;
-    Access access;
+    bool operator==(const Key&) const = default;
+    // Whether the two may share an element: the ranges overlap and the data pointers
+    // lie on one lattice of the strides.
+    bool conflicts(const Key& other) const;
 };
 
-// Throws InternalFailure "AlreadyBorrowed" when an array that one call writes overlaps
-// another array of the same call. The registry compares only arrays on one base, and
-// arrays over one memory reach it on different bases (a memoryview, as_strided, two
-// frombuffer calls); within a call every pair is compared, whatever its base.
-// At most kMostArrays arrays.
-inline constexpr std::size_t kMostArrays = 8;
-void refuse_overlaps(std::span<const Taken> arrays);
+// One array borrowed by a call, registered in both lists while taken.
+class Borrow {
+public:
+    Borrow() = default;
+    Borrow(const Borrow&) = delete;
+    Borrow& operator=(const Borrow&) = delete;
+    ~Borrow() { give_back(); }
+
+    // Registers `array` with `access`; throws InternalFailure "AlreadyBorrowed" or
+    // "NotWriteable", leaving nothing registered.
+    void take(PyObject* array, Access access);
+    // Removes the registrations, if taken.
+    void give_back();
+
+private:
+    Ref array_;  // set while taken
+    Access access_ = Access::read;
+    Key key_{};
+    Borrow* previous_ = nullptr;
+    Borrow* next_ = nullptr;
+};
 
 }  // namespace mosswick::frame::numpy

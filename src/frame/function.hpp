@@ -59,7 +59,7 @@ struct Callable<R (C::*)(A...) const noexcept> : Callable<R (C::*)(A...) const> 
 
 // Holders of arguments that the routine changes: written arrays and exclusive borrows.
 template <class H>
-inline constexpr bool kChangesInPlace = ArrayArgOf<H>::written;
+inline constexpr bool kChangesInPlace = kWritesArray<H>;
 template <class T>
 inline constexpr bool kChangesInPlace<ExclusiveArg<T>> = true;
 
@@ -103,7 +103,6 @@ struct Invoke {
         if (!load_all(args, self, slots, std::index_sequence_for<A...>{})) {
             return nullptr;
         }
-        refuse_overlaps(args, std::index_sequence_for<A...>{});
         return call(args, std::index_sequence_for<A...>{});
     }
 
@@ -131,25 +130,6 @@ struct Invoke {
                 return false;
             }
             return true;
-        }
-    }
-
-    // A call that writes an array and takes another: before anything is computed, no
-    // written array may overlap another one, whichever objects own their memory.
-    template <class... H, std::size_t... I>
-    static void refuse_overlaps(Holders<H...>& args, std::index_sequence<I...>) {
-        constexpr std::size_t arrays = (std::size_t{ArrayArgOf<H>::array} + ... + 0);
-        if constexpr (arrays > 1 && (ArrayArgOf<H>::written || ...)) {
-            static_assert(arrays <= numpy::kMostArrays);
-            std::array<numpy::Taken, arrays> taken;
-            std::size_t n = 0;
-            auto add = [&](auto& holder) {
-                if constexpr (ArrayArgOf<std::remove_cvref_t<decltype(holder)>>::array) {
-                    taken[n++] = holder.taken();
-                }
-            };
-            (add(args.template at<I>()), ...);
-            numpy::refuse_overlaps(taken);
         }
     }
 

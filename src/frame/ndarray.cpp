@@ -44,7 +44,7 @@ void free_holder(PyObject* holder) {
 
 }  // namespace
 
-int check_array(PyObject* object, int type_number, std::size_t rank, numpy::Access access) {
+int check_array(PyObject* object, int type_number, std::size_t rank) {
     const numpy::Api& np = numpy::api();
     const numpy::ArrayFields* f = numpy::fields(object);
     if (!PyObject_TypeCheck(object, np.array_type) ||
@@ -60,7 +60,6 @@ int check_array(PyObject* object, int type_number, std::size_t rank, numpy::Acce
     if (f->nd > static_cast<int>(kMaxRank)) {
         throw InternalFailure("arrays of more than 32 dimensions are not supported");
     }
-    numpy::acquire(object, access);
     return f->nd;
 }
 

@@ -18,9 +18,9 @@
 
 namespace mosswick::frame {
 
-// Checks kind, rank and dtype of an array argument and enters it in the registry.
-// Returns the array's rank, or -1 with a TypeError set.
-int check_array(PyObject* object, int type_number, std::size_t rank, numpy::Access access);
+// Checks kind, rank and dtype of an array argument. Returns the array's rank, or -1
+// with a TypeError set.
+int check_array(PyObject* object, int type_number, std::size_t rank);
 
 template <class T, std::size_t D>
 struct Arg<ArrayView<T, D>> : Hold {
@@ -28,22 +28,18 @@ struct Arg<ArrayView<T, D>> : Hold {
     static_assert(std::is_same_v<Element, double> || std::is_same_v<Element, std::int64_t>);
     static constexpr numpy::Access kAccess = std::is_const_v<T> ? numpy::Access::read : numpy::Access::write;
 
-    Ref array;  // registered while set
+    numpy::Borrow borrow;
     ArrayView<T, D> view;
 
     ~Arg() { end(); }
 
     bool load(PyObject* object) {
-        const int rank =
-            check_array(object, std::is_same_v<Element, double> ? numpy::kFloat64 : numpy::kInt64, D, kAccess);
+        const int rank = check_array(object, std::is_same_v<Element, double> ? numpy::kFloat64 : numpy::kInt64, D);
         if (rank < 0) {
             return false;
         }
-        array = Ref::borrow(object);
-        enter([](Hold& hold) {
-            const Arg& arg = static_cast<Arg&>(hold);
-            numpy::release(arg.array.get(), kAccess);
-        });
+        borrow.take(object, kAccess);
+        enter([](Hold& hold) { static_cast<Arg&>(hold).borrow.give_back(); });
         const numpy::ArrayFields* f = numpy::fields(object);
         std::array<std::size_t, ArrayView<T, D>::kCapacity> extents{};
         std::array<std::ptrdiff_t, ArrayView<T, D>::kCapacity> strides{};
@@ -57,20 +53,13 @@ struct Arg<ArrayView<T, D>> : Hold {
     }
 
     ArrayView<T, D> get() { return view; }
-    numpy::Taken taken() const { return {array.get(), kAccess}; }
 };
 
-// Which argument holders take arrays, and which of those write them.
+// Whether an argument holder takes an array it writes.
 template <class H>
-struct ArrayArgOf {
-    static constexpr bool array = false;
-    static constexpr bool written = false;
-};
+inline constexpr bool kWritesArray = false;
 template <class T, std::size_t D>
-struct ArrayArgOf<Arg<ArrayView<T, D>>> {
-    static constexpr bool array = true;
-    static constexpr bool written = !std::is_const_v<T>;
-};
+inline constexpr bool kWritesArray<Arg<ArrayView<T, D>>> = !std::is_const_v<T>;
 
 // Builds a new C-contiguous float64 array that owns `values`.
 PyObject* new_array(AlignedBuffer<double>&& values, const std::size_t* shape, std::size_t rank);

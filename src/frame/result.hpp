@@ -2,6 +2,7 @@
 // Every build returns a new reference, or nullptr with an exception set.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -23,7 +24,11 @@ struct Result<std::int64_t> {
 
 template <>
 struct Result<std::uint64_t> {
-    static PyObject* build(std::uint64_t value) { return PyLong_FromUnsignedLongLong(value); }
+    // CPython builds ints that fit a signed word on a shorter path.
+    static PyObject* build(std::uint64_t value) {
+        return value <= static_cast<std::uint64_t>(LLONG_MAX) ? PyLong_FromLongLong(static_cast<long long>(value))
+                                                              : PyLong_FromUnsignedLongLong(value);
+    }
 };
 
 // Exact results wider than 64 bits.

@@ -1,8 +1,9 @@
 """Refuses a release wheel whose library could fail to load where its tag says it loads:
 an ELF machine other than the tag's, an exported symbol other than the module's
 initialisation function, a glibc symbol version newer than 2.28, or a library needed
-beyond glibc's own (libc, libm, libpthread, libdl and the dynamic loader). Prints what it
-found for each wheel.
+beyond glibc's own (libc, libm, libpthread, libdl and the dynamic loader); and one whose
+exp, log or tanh is not the C library's (a toolchain runtime linked in may carry its
+own). Prints what it found for each wheel.
 
     python tools/check_wheel.py dist/mosswick-*.whl"""
 
@@ -21,6 +22,7 @@ NEWEST_GLIBC = (2, 28)
 GLIBC_LIBRARIES = {"libc.so.6", "libm.so.6", "libpthread.so.0", "libdl.so.2"}
 LOADERS = {"x86_64": "ld-linux-x86-64.so.2", "aarch64": "ld-linux-aarch64.so.1"}
 MACHINES = {"x86_64": "EM_X86_64", "aarch64": "EM_AARCH64"}
+C_LIBRARY_MATH = {"exp", "log", "tanh"}
 
 
 def check_library(elf: ELFFile, arch: str, init: str) -> tuple[list[str], str]:
@@ -32,8 +34,12 @@ def check_library(elf: ELFFile, arch: str, init: str) -> tuple[list[str], str]:
     needed = {tag.needed for tag in dynamic.iter_tags() if tag.entry.d_tag == "DT_NEEDED"}
     if needed - GLIBC_LIBRARIES - {LOADERS[arch]}:
         faults.append(f"needs {sorted(needed - GLIBC_LIBRARIES - {LOADERS[arch]})}")
-    exported = {s.name for s in elf.get_section_by_name(".dynsym").iter_symbols()
+    symbols = list(elf.get_section_by_name(".dynsym").iter_symbols())
+    exported = {s.name for s in symbols
                 if s["st_shndx"] != "SHN_UNDEF" and s["st_info"]["bind"] in ("STB_GLOBAL", "STB_WEAK")}
+    imported = {s.name for s in symbols if s["st_shndx"] == "SHN_UNDEF"}
+    if C_LIBRARY_MATH - imported:
+        faults.append(f"has its own {sorted(C_LIBRARY_MATH - imported)}, not the C library's")
     if exported != {init}:
         faults.append(f"exports {sorted(exported - {init})[:10]} besides {init}" if init in exported
                       else f"does not export {init}")

@@ -1,12 +1,53 @@
-// Modular multiplication for an odd 64-bit modulus in Montgomery form: the
-// same residues as a 128-bit product reduced by division, without the division.
+// Modular multiplication of 64-bit numbers: by one division of the 128-bit product
+// (mul_mod), and for an odd modulus in Montgomery form, which gives the same
+// residues without the division.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 namespace mosswick::classic {
 
 using u128 = unsigned __int128;
+
+// a * b mod n, for n > 0 and one factor below n. The division is written out: a 128-bit remainder
+// left to the compiler is a call into its runtime library, and the release
+// toolchain's runtime also defines exp and log, which the linker would then take in
+// place of the C library's.
+inline std::uint64_t mul_mod(std::uint64_t a, std::uint64_t b, std::uint64_t n) {
+    const u128 product = static_cast<u128>(a) * b;
+    std::uint64_t high = static_cast<std::uint64_t>(product >> 64);  // < n, since one factor is
+    std::uint64_t low = static_cast<std::uint64_t>(product);
+#if defined(__x86_64__)
+    std::uint64_t quotient = 0;
+    std::uint64_t remainder = 0;
+    __asm__("divq %4" : "=a"(quotient), "=d"(remainder) : "a"(low), "d"(high), "rm"(n) : "cc");
+    return remainder;
+#else
+    // Two steps of schoolbook division in base 2^32 by the normalised divisor, each
+    // digit estimated from the divisor's top half and corrected at most twice.
+    const int shift = std::countl_zero(n);
+    const std::uint64_t d = n << shift;
+    high = shift == 0 ? high : (high << shift) | (low >> (64 - shift));
+    low <<= shift;
+    const std::uint64_t d1 = d >> 32;
+    const std::uint64_t d0 = d & 0xFFFFFFFF;
+    std::uint64_t rest = high;
+    for (const std::uint64_t digit : {low >> 32, low & 0xFFFFFFFF}) {
+        std::uint64_t q = rest / d1;
+        std::uint64_t r = rest % d1;
+        while ((q >> 32) != 0 || q * d0 > ((r << 32) | digit)) {
+            --q;
+            r += d1;
+            if ((r >> 32) != 0) {
+                break;
+            }
+        }
+        rest = ((rest << 32) | digit) - q * d;  // the true value is below d: exact modulo 2^64
+    }
+    return rest >> shift;
+#endif
+}
 
 class Montgomery {
 public:
@@ -17,7 +58,7 @@ public:
         }
         inverse_ = inverse;
         one_ = (0 - n_) % n_;  // 2^64 mod n
-        r2_ = static_cast<std::uint64_t>(static_cast<u128>(one_) * one_ % n_);
+        r2_ = mul_mod(one_, one_, n_);
     }
 
     std::uint64_t to_form(std::uint64_t x) const { return reduce(static_cast<u128>(x % n_) * r2_); }

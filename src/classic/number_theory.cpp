@@ -330,10 +330,10 @@ std::uint64_t mod_pow(std::uint64_t base, std::uint64_t exp, std::uint64_t modul
     std::uint64_t r = 1;
     while (exp > 0) {
         if (exp & 1) {
-            r = static_cast<std::uint64_t>(static_cast<u128>(r) * b % modulus);
+            r = mul_mod(r, b, modulus);
         }
         exp >>= 1;
-        b = static_cast<std::uint64_t>(static_cast<u128>(b) * b % modulus);
+        b = mul_mod(b, b, modulus);
     }
     return r;
 }

@@ -117,9 +117,9 @@ wheel-test: $(RELEASE)/.tools
 			$(PYTHON) -m pytest -q -p no:cacheprovider tests || exit 1; \
 	done
 
-# The suite on aarch64 under emulation: an arm64 Debian (CPython 3.13, NumPy 2.x, pytest)
-# made once into build/aarch64-root, the aarch64 wheel installed there. Needs root,
-# qemu-user-static and mmdebstrap (apt-get install qemu-user-static mmdebstrap).
+# The suite (or the test files in AARCH64_TESTS) on aarch64 under emulation: an arm64
+# Debian (CPython 3.13, NumPy 2.x, pytest) made once into build/aarch64-root, the aarch64
+# wheel installed there. Needs root, qemu-user-static and mmdebstrap.
 AARCH64_ROOT := build/aarch64-root
 .PHONY: test-aarch64
 test-aarch64:

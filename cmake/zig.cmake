@@ -21,6 +21,7 @@ endif()
 set(CMAKE_CXX_COMPILER "$ENV{MOSSWICK_ZIG}")
 set(CMAKE_CXX_COMPILER_ARG1 c++)
 set(CMAKE_CXX_COMPILER_TARGET "${MOSSWICK_ZIG_TARGET}")
+set(CMAKE_USER_MAKE_RULES_OVERRIDE "${CMAKE_CURRENT_LIST_DIR}/zig-rules.cmake")
 
 # A wheel carries no debug information, nor code that nothing reaches.
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-s -Wl,--gc-sections")

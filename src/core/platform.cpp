@@ -5,6 +5,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
+
 namespace mosswick::platform {
 
 #if defined(__linux__)
@@ -29,6 +33,10 @@ void keep_to_processor(pthread_t thread, int processor) {
     pthread_setaffinity_np(thread, sizeof(own), &own);
 }
 
+bool on_first_thread() {
+    return syscall(SYS_gettid) == getpid();
+}
+
 std::int64_t coarse_now_ns() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
@@ -46,6 +54,10 @@ std::vector<int> allowed_processors() {
 }
 
 void keep_to_processor(pthread_t, int) {}
+
+bool on_first_thread() {
+    return pthread_main_np() != 0;
+}
 
 std::int64_t coarse_now_ns() {
     timespec t{};

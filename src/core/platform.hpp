@@ -21,6 +21,9 @@ std::size_t processor_count();
 // Asks that the thread run on that processor only: a preference, which may be ignored.
 void keep_to_processor(pthread_t thread, int processor);
 
+// Whether the calling thread is the process's first (its main) thread.
+bool on_first_thread();
+
 // A monotonic clock in nanoseconds that is cheap to read; its resolution may be a few
 // milliseconds.
 std::int64_t coarse_now_ns();

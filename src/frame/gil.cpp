@@ -1,7 +1,8 @@
 #include "frame/gil.hpp"
 
 #include <pthread.h>
-#include <unistd.h>
+
+#include "core/platform.hpp"
 
 namespace mosswick::frame {
 
@@ -16,7 +17,7 @@ thread_local bool not_main_thread = false;  // found not to be the process's fir
 
 bool on_main_thread() {
     if (!main_thread_known && !not_main_thread) {
-        if (gettid() == getpid()) {  // the process's first thread
+        if (platform::on_first_thread()) {
             main_thread = pthread_self();
             main_thread_known = true;
         } else {

@@ -1,7 +1,7 @@
 #include "random/generators.hpp"
 
 #include <pthread.h>
-#include <unistd.h>
+#include <sys/random.h>
 
 #include <algorithm>
 #include <atomic>

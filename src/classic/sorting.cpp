@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "classic/float_sort.hpp"
+#include "classic/order.hpp"
 #include "classic/partition.hpp"
 #include "classic/sort_kernels.hpp"
 #include "core/buffer.hpp"
@@ -148,32 +149,27 @@ void quicksort_worker(std::int64_t* a, std::size_t n) {
     kernels.sort_small(a, a, n);
 }
 
-std::vector<std::int64_t> quicksort(std::vector<std::int64_t> arr) {
-    quicksort_worker(arr.data(), arr.size());
-    return arr;
-}
+namespace {
 
-std::vector<std::int64_t> mergesort(std::vector<std::int64_t> arr) {
-    if (arr.size() < 2) {
-        return arr;
+void mergesort_words(std::int64_t* a, std::size_t n) {
+    if (n < 2) {
+        return;
     }
     // Recycled memory (core/buffer): a call in a loop does not fault in fresh pages.
-    AlignedBuffer<std::int64_t> scratch = AlignedBuffer<std::int64_t>::uninitialized(arr.size());
-    mergesort_worker(sort_kernels(), arr.data(), arr.size(), scratch.data());
-    return arr;
+    AlignedBuffer<std::int64_t> scratch = AlignedBuffer<std::int64_t>::uninitialized(n);
+    mergesort_worker(sort_kernels(), a, n, scratch.data());
 }
 
-std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
-    const std::size_t n = arr.size();
+void parallel_sort_words(std::int64_t* a, std::size_t n) {
     if (n < kThreadedMin) {
-        quicksort_worker(arr.data(), n);
-        return arr;
+        quicksort_worker(a, n);
+        return;
     }
     const std::size_t processors = logical_processors();
     const std::size_t chunk = (n + processors - 1) / processors;
     Chunks work;
     for (std::size_t begin = 0; begin < n; begin += chunk) {
-        work.chunks.push_back({&work, arr.data() + begin, std::min(chunk, n - begin)});
+        work.chunks.push_back({&work, a + begin, std::min(chunk, n - begin)});
     }
     sort_chunks_on_threads(work);
 
@@ -182,7 +178,7 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
     // The other buffer is recycled memory (core/buffer), not fresh pages to fault in.
     const SortKernels& kernels = sort_kernels();
     AlignedBuffer<std::int64_t> other = AlignedBuffer<std::int64_t>::uninitialized(n);
-    std::int64_t* from = arr.data();
+    std::int64_t* from = a;
     std::int64_t* to = other.data();
     std::vector<std::size_t> runs;  // run lengths, consecutive in `from`
     for (const Chunks::Chunk& c : work.chunks) {
@@ -202,15 +198,48 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
         std::swap(from, to);
         runs = std::move(merged);
     }
-    if (from != arr.data()) {
-        std::copy(from, from + n, arr.data());
+    if (from != a) {
+        std::copy(from, from + n, a);
     }
-    return arr;
 }
 
-std::vector<double> quicksort_f64(std::vector<double> arr) {
-    sort_doubles(arr.data(), arr.size());
-    return arr;
+// The items sorted by `sort`: the values themselves, or the order of the items.
+Picked<std::int64_t> sorted(Items<std::int64_t> items, WordSort sort) {
+    std::vector<std::int64_t>& values = items.values;
+    const std::size_t n = values.size();
+    if (items.handles == nullptr) {
+        sort(values.data(), n);
+        return Picked<std::int64_t>::of_values(std::move(values));
+    }
+    Picked<std::int64_t> picked{std::move(values), items.handles, AlignedBuffer<std::uint64_t>::uninitialized(n), n};
+    order_by_key(picked.values.data(), n, sort, picked.order.data());
+    return picked;
+}
+
+}  // namespace
+
+Picked<std::int64_t> quicksort(Items<std::int64_t> arr) {
+    return sorted(std::move(arr), quicksort_worker);
+}
+
+Picked<std::int64_t> mergesort(Items<std::int64_t> arr) {
+    return sorted(std::move(arr), mergesort_words);
+}
+
+Picked<std::int64_t> parallel_sort(Items<std::int64_t> arr) {
+    return sorted(std::move(arr), parallel_sort_words);
+}
+
+Picked<double> quicksort_f64(Items<double> arr) {
+    std::vector<double>& values = arr.values;
+    const std::size_t n = values.size();
+    if (arr.handles == nullptr) {
+        sort_doubles(values.data(), n);
+        return Picked<double>::of_values(std::move(values));
+    }
+    Picked<double> picked{std::move(values), arr.handles, AlignedBuffer<std::uint64_t>::uninitialized(n), n};
+    order_doubles(picked.values.data(), n, picked.order.data());
+    return picked;
 }
 
 }  // namespace mosswick::classic

@@ -13,6 +13,7 @@
 #include "core/buffer.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
+#include "frame/signals.hpp"
 
 namespace mosswick::frame {
 
@@ -107,13 +108,22 @@ bool for_each_item(PyObject* object, Each&& each) {
                 if (!each(item)) {
                     return false;
                 }
+                if (signal_poll_due()) {
+                    if (PyErr_CheckSignals() != 0) {
+                        return false;
+                    }
+                    n = size();  // the handlers may have resized the list
+                }
                 continue;
             }
             const Ref held = Ref::borrow(item);
             if (!each(held.get())) {
                 return false;
             }
-            n = size();  // __index__ or __float__ may have resized the list
+            if (signal_poll_due() && PyErr_CheckSignals() != 0) {
+                return false;
+            }
+            n = size();  // __index__, __float__ or a signal handler may have resized the list
         }
         return true;
     }
@@ -122,7 +132,7 @@ bool for_each_item(PyObject* object, Each&& each) {
         return false;
     }
     while (const Ref item{PyIter_Next(iterator.get())}) {
-        if (!each(item.get())) {
+        if (!each(item.get()) || !signals_allow()) {
             return false;
         }
     }
@@ -150,33 +160,46 @@ private:
 
 }  // namespace detail
 
+namespace detail {
+
+// The items of a sequence of K, converted in iteration order into `out`; kept(item)
+// is called after each item converts, while the item is alive. Items of a NumPy
+// array copied in one block are not seen by kept.
+template <class K, class Kept>
+bool convert_sequence(PyObject* object, std::vector<K>& out, Kept&& kept) {
+    const Py_ssize_t reserve = check_sequence(object);
+    if (reserve < 0) {
+        return false;
+    }
+    out.clear();
+    if constexpr (std::is_same_v<K, std::int64_t> || std::is_same_v<K, double>) {
+        // Copied in one block: the items the iteration would yield, converted.
+        if (const NativeItems items{object, std::is_same_v<K, double>}) {
+            const K* first = static_cast<const K*>(items.data());
+            out.assign(first, first + items.size());
+            return true;
+        }
+    }
+    out.reserve(static_cast<std::size_t>(reserve));
+    advise_huge_pages(out.data(), out.capacity() * sizeof(K));
+    return for_each_item(object, [&](PyObject* item) {
+        K value{};
+        if (!Convert<K>::from(item, value)) {
+            return false;
+        }
+        out.push_back(std::move(value));
+        kept(item);
+        return true;
+    });
+}
+
+}  // namespace detail
+
 // Sequence of K: any sequence but str, converted item by item in iteration order.
 template <class K>
 struct Convert<std::vector<K>> {
     static bool from(PyObject* object, std::vector<K>& out) {
-        const Py_ssize_t reserve = detail::check_sequence(object);
-        if (reserve < 0) {
-            return false;
-        }
-        out.clear();
-        if constexpr (std::is_same_v<K, std::int64_t> || std::is_same_v<K, double>) {
-            // Copied in one block: the items the iteration would yield, converted.
-            if (const detail::NativeItems items{object, std::is_same_v<K, double>}) {
-                const K* first = static_cast<const K*>(items.data());
-                out.assign(first, first + items.size());
-                return true;
-            }
-        }
-        out.reserve(static_cast<std::size_t>(reserve));
-        advise_huge_pages(out.data(), out.capacity() * sizeof(K));
-        return detail::for_each_item(object, [&](PyObject* item) {
-            K value{};
-            if (!Convert<K>::from(item, value)) {
-                return false;
-            }
-            out.push_back(std::move(value));
-            return true;
-        });
+        return detail::convert_sequence(object, out, [](PyObject*) {});
     }
 };
 

@@ -1,5 +1,6 @@
 // Result kinds: how a routine's native result becomes a new Python object.
-// Every build returns a new reference, or nullptr with an exception set.
+// Every build returns a new reference, or nullptr with an exception set; long
+// builds let signal handlers run (frame/signals.hpp).
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include "core/nested.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
+#include "frame/release.hpp"
+#include "frame/signals.hpp"
 
 namespace mosswick::frame {
 
@@ -74,9 +77,14 @@ struct Result<std::vector<T>> {
         for (std::size_t i = 0; i < values.size(); ++i) {
             PyObject* item = Result<T>::build(std::move(values[i]));
             if (item == nullptr) {
+                release_list_later(std::move(list));
                 return nullptr;
             }
             PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
+            if (!signals_allow()) {
+                release_list_later(std::move(list));
+                return nullptr;
+            }
         }
         return list.release();
     }
@@ -115,16 +123,26 @@ struct Result<NestedList<T>> {
                 fill(open.back(), done.release());
             } else if (axis + 1 < shape.size()) {
                 if (!start(open, shape[axis + 1])) {
-                    return nullptr;
+                    return abandon(open);
                 }
             } else {
                 PyObject* item = Result<T>::build(std::move(nested.values[next++]));
                 if (item == nullptr) {
-                    return nullptr;
+                    return abandon(open);
                 }
                 fill(top, item);
+                if (!signals_allow()) {
+                    return abandon(open);
+                }
             }
         }
+    }
+
+    static PyObject* abandon(std::vector<Open>& open) {
+        for (Open& o : open) {
+            release_list_later(std::move(o.list));
+        }
+        return nullptr;
     }
 
     static bool start(std::vector<Open>& open, std::size_t extent) {

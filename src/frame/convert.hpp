@@ -29,7 +29,7 @@ struct Convert;
 // int64 and float64 are defined here so that the item loop of a sequence inlines them.
 template <>
 struct Convert<std::int64_t> {
-    static bool from(PyObject* object, std::int64_t& out) {
+    [[gnu::always_inline]] static bool from(PyObject* object, std::int64_t& out) {
         static_assert(sizeof(long) == sizeof(std::int64_t));
         long value = 0;
         if (PyLong_CheckExact(object)) {
@@ -62,7 +62,7 @@ struct Convert<std::uint64_t> {
 
 template <>
 struct Convert<double> {
-    static bool from(PyObject* object, double& out) {
+    [[gnu::always_inline]] static bool from(PyObject* object, double& out) {
         // An exact int's __float__ is PyLong_AsDouble; calling it directly skips the float object.
         const double value = PyLong_CheckExact(object) ? PyLong_AsDouble(object) : PyFloat_AsDouble(object);
         if (value == -1.0 && PyErr_Occurred() != nullptr) {
@@ -94,7 +94,8 @@ namespace detail {
 // Refuses str and non-sequences; returns the number of items to reserve, or -1.
 Py_ssize_t check_sequence(PyObject* object);
 
-// Calls each(item) for every item in iteration order; exact lists and tuples are indexed directly.
+// Calls each(item, exact) for every item in iteration order, `exact` saying whether the
+// item is exactly an int or a float; exact lists and tuples are indexed directly.
 template <class Each>
 bool for_each_item(PyObject* object, Each&& each) {
     if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) {
@@ -102,10 +103,11 @@ bool for_each_item(PyObject* object, Each&& each) {
         const auto size = [&] { return list ? PyList_Size(object) : PyTuple_Size(object); };
         for (Py_ssize_t i = 0, n = size(); i < n; ++i) {
             PyObject* item = list ? PyList_GetItem(object, i) : PyTuple_GetItem(object, i);
-            // Exact ints and floats convert (or fail) without running Python code, so the
-            // borrowed item stays valid and the list unchanged while they convert.
-            if (PyLong_CheckExact(item) || PyFloat_CheckExact(item)) {
-                if (!each(item)) {
+            // Exact ints, floats and bools convert (or fail) without running Python code,
+            // so the borrowed item stays valid and the list unchanged while they convert.
+            const bool exact = PyLong_CheckExact(item) || PyFloat_CheckExact(item);
+            if (exact || PyBool_Check(item)) {
+                if (!each(item, exact)) {
                     return false;
                 }
                 if (signal_poll_due()) {
@@ -117,7 +119,7 @@ bool for_each_item(PyObject* object, Each&& each) {
                 continue;
             }
             const Ref held = Ref::borrow(item);
-            if (!each(held.get())) {
+            if (!each(held.get(), false)) {
                 return false;
             }
             if (signal_poll_due() && PyErr_CheckSignals() != 0) {
@@ -132,7 +134,8 @@ bool for_each_item(PyObject* object, Each&& each) {
         return false;
     }
     while (const Ref item{PyIter_Next(iterator.get())}) {
-        if (!each(item.get()) || !signals_allow()) {
+        const bool exact = PyLong_CheckExact(item.get()) || PyFloat_CheckExact(item.get());
+        if (!each(item.get(), exact) || !signals_allow()) {
             return false;
         }
     }
@@ -162,9 +165,10 @@ private:
 
 namespace detail {
 
-// The items of a sequence of K, converted in iteration order into `out`; kept(item)
-// is called after each item converts, while the item is alive. Items of a NumPy
-// array copied in one block are not seen by kept.
+// The items of a sequence of K, converted in iteration order into `out`; kept(item,
+// exact) is called after each item converts, while the item is alive (`exact`: the item
+// is exactly an int or a float). Items of a NumPy array copied in one block are not
+// seen by kept.
 template <class K, class Kept>
 bool convert_sequence(PyObject* object, std::vector<K>& out, Kept&& kept) {
     const Py_ssize_t reserve = check_sequence(object);
@@ -182,13 +186,13 @@ bool convert_sequence(PyObject* object, std::vector<K>& out, Kept&& kept) {
     }
     out.reserve(static_cast<std::size_t>(reserve));
     advise_huge_pages(out.data(), out.capacity() * sizeof(K));
-    return for_each_item(object, [&](PyObject* item) {
+    return for_each_item(object, [&](PyObject* item, bool exact) __attribute__((always_inline)) {
         K value{};
         if (!Convert<K>::from(item, value)) {
             return false;
         }
         out.push_back(std::move(value));
-        kept(item);
+        kept(item, exact);
         return true;
     });
 }
@@ -199,7 +203,7 @@ bool convert_sequence(PyObject* object, std::vector<K>& out, Kept&& kept) {
 template <class K>
 struct Convert<std::vector<K>> {
     static bool from(PyObject* object, std::vector<K>& out) {
-        return detail::convert_sequence(object, out, [](PyObject*) {});
+        return detail::convert_sequence(object, out, [](PyObject*, bool) {});
     }
 };
 

@@ -46,8 +46,8 @@ struct ItemsArg {
     bool load(PyObject* object) {
         std::vector<T>& values = value.values;
         std::vector<void*>& at = handles.at;
-        return detail::convert_sequence(object, values, [&](PyObject* item) {
-            if (exactly_of_value_type<T>(item)) {
+        return detail::convert_sequence(object, values, [&](PyObject* item, bool exact) __attribute__((always_inline)) {
+            if (exact && exactly_of_value_type<T>(item)) {
                 if (handles.held == 0) {
                     at.reserve(values.capacity());
                     at.resize(values.size() - 1, nullptr);

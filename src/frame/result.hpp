@@ -3,6 +3,7 @@
 // builds let signal handlers run (frame/signals.hpp).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -74,14 +75,17 @@ struct Result<std::vector<T>> {
         if (!list) {
             return nullptr;
         }
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            PyObject* item = Result<T>::build(std::move(values[i]));
-            if (item == nullptr) {
-                release_list_later(std::move(list));
-                return nullptr;
+        for (std::size_t i = 0; i < values.size();) {
+            const std::size_t begin = i;
+            for (const std::size_t end = std::min(values.size(), i + kSignalBlock); i < end; ++i) {
+                PyObject* item = Result<T>::build(std::move(values[i]));
+                if (item == nullptr) {
+                    release_list_later(std::move(list));
+                    return nullptr;
+                }
+                PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
             }
-            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
-            if (!signals_allow()) {
+            if (!signals_allow(i - begin)) {
                 release_list_later(std::move(list));
                 return nullptr;
             }

@@ -24,10 +24,19 @@ inline bool signal_poll_due() {
     return true;
 }
 
-// Counts one item and, when due, runs the pending handlers: false, with the
-// exception set, when one raised. Handlers run Python code, which may change any object.
-inline bool signals_allow() {
-    return !signal_poll_due() || PyErr_CheckSignals() == 0;
+// Counts `items` items (one by default) and, when due, runs the pending handlers: false,
+// with the exception set, when one raised. Handlers run Python code, which may change
+// any object.
+inline bool signals_allow(std::size_t items = 1) {
+    if (signal_countdown > items) {
+        signal_countdown -= items;
+        return true;
+    }
+    signal_countdown = kSignalSpan;
+    return PyErr_CheckSignals() == 0;
 }
+
+// Items that a tight loop handles between two counts.
+inline constexpr std::size_t kSignalBlock = 4096;
 
 }  // namespace mosswick::frame

@@ -90,7 +90,7 @@ struct Result<Picked<T>> {
         }
         // The references of the items placed move from the handles into the list.
         void** at = handles->at.data();
-        constexpr std::size_t kAhead = 16;
+        constexpr std::size_t kAhead = 64;
         for (std::size_t placed = 0; placed < picked.count;) {
             if (placed + kAhead < picked.count) {
                 __builtin_prefetch(&at[picked.order[placed + kAhead]]);

@@ -26,6 +26,35 @@ constexpr std::size_t kThreadedMin = 50'000;
 
 void mergesort_into(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::int64_t* out);
 
+// The merge of the ascending runs x[0, nx) and y[0, ny) into out, in pieces of at most
+// kMergePiece outputs with a poll before each, so that a long merge can stop part-way.
+// A piece ends where the first `end` outputs of the whole merge do: `taken` elements of
+// x and end - taken of y, ties going to x first.
+void merge_polled(const SortKernels& kernels, const std::int64_t* x, std::size_t nx, const std::int64_t* y,
+                  std::size_t ny, std::int64_t* out) {
+    constexpr std::size_t kMergePiece = std::size_t{1} << 20;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    for (std::size_t done = 0; done < nx + ny;) {
+        poll_before_pass(nx + ny);
+        const std::size_t end = std::min(nx + ny, done + kMergePiece);
+        std::size_t lo = end > ny ? end - ny : 0;
+        std::size_t hi = std::min(end, nx);
+        while (lo < hi) {
+            const std::size_t taken = lo + (hi - lo) / 2;
+            if (x[taken] <= y[end - taken - 1]) {
+                lo = taken + 1;
+            } else {
+                hi = taken;
+            }
+        }
+        kernels.merge(x + i, lo - i, y + j, end - lo - j, out + done);
+        i = lo;
+        j = end - lo;
+        done = end;
+    }
+}
+
 // Top-down merge sort of a[0, n) in place: both halves are sorted into the scratch
 // array and merged back, so every level moves the data once. Blocks of up to
 // small_max elements are sorted in one piece (for integers, which equal elements
@@ -38,8 +67,7 @@ void mergesort_worker(const SortKernels& kernels, std::int64_t* a, std::size_t n
     const std::size_t mid = n / 2;
     mergesort_into(kernels, a, mid, scratch);
     mergesort_into(kernels, a + mid, n - mid, scratch + mid);
-    poll_before_pass(n);
-    kernels.merge(scratch, mid, scratch + mid, n - mid, a);
+    merge_polled(kernels, scratch, mid, scratch + mid, n - mid, a);
 }
 
 // Sorts a[0, n) into out[0, n), using a as its scratch array.
@@ -51,8 +79,7 @@ void mergesort_into(const SortKernels& kernels, std::int64_t* a, std::size_t n, 
     const std::size_t mid = n / 2;
     mergesort_worker(kernels, a, mid, out);
     mergesort_worker(kernels, a + mid, n - mid, out + mid);
-    poll_before_pass(n);
-    kernels.merge(a, mid, a + mid, n - mid, out);
+    merge_polled(kernels, a, mid, a + mid, n - mid, out);
 }
 
 std::size_t logical_processors() {
@@ -190,8 +217,7 @@ void parallel_sort_words(std::int64_t* a, std::size_t n) {
         for (std::size_t r = 0; r < runs.size(); r += 2) {
             const std::size_t first = runs[r];
             const std::size_t second = r + 1 < runs.size() ? runs[r + 1] : 0;
-            poll_before_pass(first + second);
-            kernels.merge(from + offset, first, from + offset + first, second, to + offset);
+            merge_polled(kernels, from + offset, first, from + offset + first, second, to + offset);
             merged.push_back(first + second);
             offset += first + second;
         }

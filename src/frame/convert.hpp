@@ -161,10 +161,6 @@ private:
     bool held_ = false;
 };
 
-}  // namespace detail
-
-namespace detail {
-
 // The items of a sequence of K, converted in iteration order into `out`; kept(item,
 // exact) is called after each item converts, while the item is alive (`exact`: the item
 // is exactly an int or a float). Items of a NumPy array copied in one block are not
@@ -186,6 +182,8 @@ bool convert_sequence(PyObject* object, std::vector<K>& out, Kept&& kept) {
     }
     out.reserve(static_cast<std::size_t>(reserve));
     advise_huge_pages(out.data(), out.capacity() * sizeof(K));
+    // The step runs once per item: inlined into the loop (a GNU attribute, as a standard
+    // one after the parameters would name the lambda's type instead).
     return for_each_item(object, [&](PyObject* item, bool exact) __attribute__((always_inline)) {
         K value{};
         if (!Convert<K>::from(item, value)) {

@@ -27,6 +27,8 @@ CHILD = """
         print("returned", {call})
     except BaseException as e:
         print(type(e).__name__, "late" if time.monotonic() - sent > 0.5 else "at once")
+    for _ in range(10_000):  # what the call held is released in slices between these steps
+        pass
     print(len(handled), {check}, mosswick.relu(np.arange(-5.0, 20_000.0)).sum())
 """
 
@@ -46,8 +48,9 @@ TENSOR = "t = mosswick.Tensor(np.ones((4000, 4000)))"
         # Decimal.__float__, which runs no Python code), sorting, building the result.
         ("items = [decimal.Decimal('1.5')] * 20_000_000", "mosswick.quicksort_f64(items)", "items.clear()",
          "KeyboardInterrupt at once"),
-        ("items = np.random.default_rng(0).integers(0, 2**40, 12_000_000).tolist()", "mosswick.mergesort(items)",
-         "items.clear()", "KeyboardInterrupt at once"),
+        ("items = np.random.default_rng(0).integers(0, 2**40, 12_000_000).tolist(); import sys; "
+         "held = sys.getrefcount(items[-1])", "mosswick.mergesort(items)",
+         "None if sys.getrefcount(items[-1]) == held else 'not released'", "KeyboardInterrupt at once"),
         ("", "mosswick.quicksort_f64(np.zeros(25_000_000))", "None", "KeyboardInterrupt at once"),
         # A handler that raises nothing lets the call go on to its result.
         ("signal.signal(signal.SIGINT, lambda *_: handled.append(1))",

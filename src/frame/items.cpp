@@ -23,7 +23,7 @@ void release_handles(Handles& handles) {
     }
     handles.held = 0;
     std::vector<void*> at = std::move(handles.at);
-    if (PyErr_Occurred() == nullptr) {
+    if (PyErr_Occurred() == nullptr || at.size() <= kSignalSpan) {
         for (void* object : at) {
             Py_XDECREF(static_cast<PyObject*>(object));
         }

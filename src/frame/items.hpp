@@ -28,8 +28,8 @@ bool exactly_of_value_type(PyObject* item) {
     }
 }
 
-// Releases the references among handles, at once or, after a failure, in slices
-// (frame/release.hpp); the handles are left empty.
+// Releases the references among handles, at once or, after a failure with more than
+// kSignalSpan of them, in slices (frame/release.hpp); the handles are left empty.
 void release_handles(Handles& handles);
 
 // The holder of a sequence of T whose exact items the result may return.

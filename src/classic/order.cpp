@@ -74,9 +74,9 @@ void order_by_key(const std::int64_t* keys, std::size_t n, WordSort sort, std::u
     });
     // A word is (key - lo) >> shift in its upper 63 - bits bits and the position below.
     const auto bits = static_cast<unsigned>(std::bit_width(n - 1));
-    const auto width = static_cast<unsigned>(std::bit_width(static_cast<std::uint64_t>(hi) - static_cast<std::uint64_t>(lo)));
-    const unsigned shift = width + bits > 63 ? width + bits - 63 : 0;
     const auto base = static_cast<std::uint64_t>(lo);
+    const auto width = static_cast<unsigned>(std::bit_width(static_cast<std::uint64_t>(hi) - base));
+    const unsigned shift = width + bits > 63 ? width + bits - 63 : 0;
     in_blocks(n, [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             order[i] = ((static_cast<std::uint64_t>(keys[i]) - base) >> shift << bits) | i;

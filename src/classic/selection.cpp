@@ -123,7 +123,7 @@ std::vector<std::int64_t> top_k(std::vector<std::int64_t> arr, std::uint64_t k) 
 }
 
 Picked<std::int64_t> dedup(Items<std::int64_t> arr) {
-    std::vector<std::int64_t>& values = arr.values;
+    Column<std::int64_t>& values = arr.values;
     const std::size_t n = values.size();
     if (arr.handles == nullptr) {
         // The values overwrite the input from the front: they never get ahead of the scan.

@@ -231,7 +231,7 @@ void parallel_sort_words(std::int64_t* a, std::size_t n) {
 
 // The items sorted by `sort`: the values themselves, or the order of the items.
 Picked<std::int64_t> sorted(Items<std::int64_t> items, WordSort sort) {
-    std::vector<std::int64_t>& values = items.values;
+    Column<std::int64_t>& values = items.values;
     const std::size_t n = values.size();
     if (items.handles == nullptr) {
         sort(values.data(), n);
@@ -257,7 +257,7 @@ Picked<std::int64_t> parallel_sort(Items<std::int64_t> arr) {
 }
 
 Picked<double> quicksort_f64(Items<double> arr) {
-    std::vector<double>& values = arr.values;
+    Column<double>& values = arr.values;
     const std::size_t n = values.size();
     if (arr.handles == nullptr) {
         sort_doubles(values.data(), n);

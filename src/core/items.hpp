@@ -13,16 +13,20 @@
 
 namespace mosswick {
 
+// A list's worth of values: its memory is recycled between calls (core/buffer.hpp).
+template <class T>
+using Column = std::vector<T, Recycled<T>>;
+
 // Per item, the handle of its object, or null where the item must come back as a new
 // object of its value.
 struct Handles {
-    std::vector<void*> at;
+    Column<void*> at;
     std::size_t held = 0;  // handles not null
 };
 
 template <class T>
 struct Items {
-    std::vector<T> values;
+    Column<T> values;
     Handles* handles = nullptr;  // null: no item has a handle
 };
 
@@ -32,13 +36,13 @@ struct Items {
 // Without: the values in their order, as new objects.
 template <class T>
 struct Picked {
-    std::vector<T> values;
+    Column<T> values;
     Handles* handles = nullptr;
     AlignedBuffer<std::uint64_t> order;
     std::size_t count = 0;
 
     // The values as they are.
-    static Picked of_values(std::vector<T> values) { return {std::move(values), nullptr, {}, 0}; }
+    static Picked of_values(Column<T> values) { return {std::move(values), nullptr, {}, 0}; }
 };
 
 }  // namespace mosswick

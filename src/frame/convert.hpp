@@ -165,8 +165,8 @@ private:
 // exact) is called after each item converts, while the item is alive (`exact`: the item
 // is exactly an int or a float). Items of a NumPy array copied in one block are not
 // seen by kept.
-template <class K, class Kept>
-bool convert_sequence(PyObject* object, std::vector<K>& out, Kept&& kept) {
+template <class K, class A, class Kept>
+bool convert_sequence(PyObject* object, std::vector<K, A>& out, Kept&& kept) {
     const Py_ssize_t reserve = check_sequence(object);
     if (reserve < 0) {
         return false;

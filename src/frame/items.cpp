@@ -7,7 +7,7 @@ namespace mosswick::frame {
 namespace {
 
 // Drops up to kSignalSpan of the references among at[0, end) from the end; returns the new end.
-std::size_t drop_slice(std::vector<void*>& at, std::size_t end) {
+std::size_t drop_slice(Column<void*>& at, std::size_t end) {
     const std::size_t from = end > kSignalSpan ? end - kSignalSpan : 0;
     for (std::size_t i = end; i-- > from;) {
         Py_XDECREF(static_cast<PyObject*>(at[i]));
@@ -22,7 +22,7 @@ void release_handles(Handles& handles) {
         return;
     }
     handles.held = 0;
-    std::vector<void*> at = std::move(handles.at);
+    Column<void*> at = std::move(handles.at);
     if (PyErr_Occurred() == nullptr || at.size() <= kSignalSpan) {
         for (void* object : at) {
             Py_XDECREF(static_cast<PyObject*>(object));

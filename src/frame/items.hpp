@@ -44,8 +44,8 @@ struct ItemsArg {
     ~ItemsArg() { release_handles(handles); }
 
     bool load(PyObject* object) {
-        std::vector<T>& values = value.values;
-        std::vector<void*>& at = handles.at;
+        Column<T>& values = value.values;
+        Column<void*>& at = handles.at;
         return detail::convert_sequence(object, values, [&](PyObject* item, bool exact) __attribute__((always_inline)) {
             if (exact && exactly_of_value_type<T>(item)) {
                 if (handles.held == 0) {
@@ -82,7 +82,7 @@ struct Result<Picked<T>> {
     static PyObject* build(Picked<T>&& picked) {
         Handles* handles = picked.handles;
         if (handles == nullptr) {
-            return Result<std::vector<T>>::build(std::move(picked.values));
+            return Result<Column<T>>::build(std::move(picked.values));
         }
         Ref list(PyList_New(static_cast<Py_ssize_t>(picked.count)));
         if (!list) {

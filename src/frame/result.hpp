@@ -68,9 +68,9 @@ struct Result<std::pair<A, B>> {
     }
 };
 
-template <class T>
-struct Result<std::vector<T>> {
-    static PyObject* build(std::vector<T>&& values) {
+template <class T, class A>
+struct Result<std::vector<T, A>> {
+    static PyObject* build(std::vector<T, A>&& values) {
         Ref list(PyList_New(static_cast<Py_ssize_t>(values.size())));
         if (!list) {
             return nullptr;

@@ -3,6 +3,8 @@ import os
 import random
 import resource
 import struct
+import sys
+import threading
 
 import numpy as np
 import pytest
@@ -181,3 +183,109 @@ class TestNumpyArrays:
         array = np.array([1, 2, 3, 1], dtype=np.int64)
         assert mosswick.dedup(array) == [1, 2, 3]
         assert mosswick.dedup(array.view(Backwards)) == [1, 3, 2]
+
+
+class Index:
+    def __init__(self, value):
+        self.value = value
+
+    def __index__(self):
+        return self.value
+
+
+class Real:
+    def __init__(self, value):
+        self.value = value
+
+    def __float__(self):
+        return self.value
+
+
+def fresh_int(value):
+    return int(str(value))  # a new object even for a small value
+
+
+def fresh_float(value):
+    return struct.unpack("<d", struct.pack("<d", value))[0]
+
+
+NAN_PAYLOADS = [struct.unpack("<d", struct.pack("<Q", bits))[0]
+                for bits in (0x7FF8000000000001, 0xFFF8000000000002, 0x7FF0000000000003, 0xFFF4000000000000)]
+
+
+def int_items(n, rng):
+    """Exact ints (repeated values as distinct objects) mixed with items that only convert."""
+    exact = [fresh_int(rng.randrange(-40, 40) * 10**12 + 10**6 + rng.randrange(3)) for _ in range(n)]
+    exact += [fresh_int(v) for v in (I64_MIN, I64_MAX, I64_MAX)] if n > 100 else []
+    others = [True, False, np.int64(-7), np.uint8(200), Index(10**15), Index(-3)][: max(1, n // 50)]
+    return exact, others
+
+
+def float_items(n, rng):
+    exact = [fresh_float(rng.choice((-0.0, 0.0, math.inf, -math.inf, 2.5, -1e-310, rng.uniform(-9, 9))))
+             for _ in range(n)] + [fresh_float(x) for x in NAN_PAYLOADS]
+    others = [7, True, np.float64(-0.0), np.float32(0.5), Real(math.nan), Real(-2.0)][: max(1, n // 50)]
+    return exact, others
+
+
+@pytest.mark.parametrize("n", [3, 1000, 120_000])
+@pytest.mark.parametrize("fn", [*INT_SORTS, mosswick.dedup, mosswick.quicksort_f64], ids=lambda f: f.__name__)
+def test_exact_items_come_back_as_themselves(fn, n):
+    rng = random.Random(n)
+    exact, others = (float_items if fn is mosswick.quicksort_f64 else int_items)(n, rng)
+    items = exact + others
+    rng.shuffle(items)
+    refcounts = [sys.getrefcount(x) for x in exact[:50]]
+    check_items_result(fn, items, exact, others, fn(items))
+    assert [sys.getrefcount(x) for x in exact[:50]] == refcounts
+
+
+def check_items_result(fn, items, exact, others, result):
+    # Equal in value, type, order and bits to the result for the same values in an array
+    # (no objects to hand back); exact ints (floats) are the caller's objects, every other
+    # item a new object; mergesort keeps equal items in input order.
+    floating = fn is mosswick.quicksort_f64
+    pack = (lambda x: struct.pack("<d", x)) if floating else (lambda x: struct.pack("<q", x))
+    plain = np.array([float(x) if floating else int(x) for x in items], dtype=np.float64 if floating else np.int64)
+    assert [pack(x) for x in result] == [pack(x) for x in fn(plain)]
+    assert all(type(x) is (float if floating else int) for x in result)
+    exact_ids, other_ids = {id(x) for x in exact}, {id(x) for x in others}
+    position = {id(x): i for i, x in enumerate(items)}
+    came_from = [position[id(x)] if id(x) in exact_ids else None for x in result]
+    assert not any(id(x) in other_ids for x in result)
+    if fn is mosswick.dedup:
+        first = {}
+        for i, value in enumerate(map(int, items)):
+            first.setdefault(value, i)
+        assert came_from == [i if id(items[i]) in exact_ids else None for i in first.values()]
+    else:
+        assert sorted(p for p in came_from if p is not None) == sorted(position[i] for i in exact_ids)
+    if fn is mosswick.mergesort:
+        ties = {}
+        for key, p in zip(map(pack, result), came_from):
+            if p is not None:
+                ties.setdefault(key, []).append(p)
+        assert all(ps == sorted(ps) for ps in ties.values())
+
+
+@pytest.mark.parametrize("fn", [*INT_SORTS, mosswick.dedup, mosswick.quicksort_f64], ids=lambda f: f.__name__)
+def test_a_list_emptied_by_another_thread_during_the_sort(fn):
+    # The other thread clears the list once the sort has released the lock, which frees
+    # every item the caller held; the result still holds them all.
+    values = np.random.default_rng(1).integers(-(10**12), 10**12, 1_000_000)
+    if fn is mosswick.quicksort_f64:
+        values = values / 7
+    expected = fn(values)
+    items = values.tolist()
+    start = threading.Event()
+    emptier = threading.Thread(target=lambda: (start.wait(), items.clear()))
+    emptier.start()
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(60)  # the lock goes to the other thread only when the sort releases it
+    try:
+        start.set()
+        result = fn(items)
+    finally:
+        sys.setswitchinterval(interval)
+    emptier.join()
+    assert items == [] and result == expected

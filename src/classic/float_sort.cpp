@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "classic/order.hpp"
 #include "classic/partition.hpp"
 #include "classic/sort_kernels.hpp"
 
@@ -139,6 +140,20 @@ void sort_doubles(double* a, std::size_t n) {
         std::partition_point(keys, keys + n, [](std::int64_t k) { return k < kKeyOfMinusInfinity; }) - keys);
     if (negative_nans > 0) {
         std::rotate(keys, keys + negative_nans, keys + n);
+    }
+    kernels.double_keys(keys, n);
+}
+
+void order_doubles(double* a, std::size_t n, std::uint64_t* order) {
+    const SortKernels& kernels = sort_kernels();
+    std::int64_t* keys = as_keys(a);
+    kernels.double_keys(keys, n);
+    order_by_key(keys, n, [](std::int64_t* words, std::size_t m) { sort_keys(sort_kernels(), words, m); }, order);
+    const std::size_t negative_nans = static_cast<std::size_t>(
+        std::partition_point(order, order + n, [&](std::uint64_t i) { return keys[i] < kKeyOfMinusInfinity; }) -
+        order);
+    if (negative_nans > 0) {
+        std::rotate(order, order + negative_nans, order + n);
     }
     kernels.double_keys(keys, n);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace mosswick::classic {
 
@@ -11,6 +12,10 @@ namespace mosswick::classic {
 // introspective quicksort on the keys: pivots are medians of three (or of nine), and
 // past a depth of 2 log2 n a window is heap-sorted, so the worst case is O(n log n).
 void sort_doubles(double* a, std::size_t n);
+
+// Writes to order[0, n) the positions of a[0, n) in the order of sort_doubles, equal
+// values (in all their bits) by position. a[0, n) is left as it was.
+void order_doubles(double* a, std::size_t n, std::uint64_t* order);
 
 struct Ranked {
     double at;     // the element of rank k

@@ -45,6 +45,34 @@ struct Slot {
     bool occupied;
 };
 
+// Calls kept(i, k) for the first occurrence of every value in a[0, n), in input order,
+// k counting them from 0; returns how many there are.
+template <class Kept>
+std::size_t first_occurrences(const std::int64_t* a, std::size_t n, Kept kept) {
+    const std::size_t slots = std::max<std::size_t>(16, std::bit_ceil(2 * n));
+    const std::size_t mask = slots - 1;
+    AlignedBuffer<Slot> table = AlignedBuffer<Slot>::zeros(slots);
+    constexpr std::size_t kLookahead = 16;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + kLookahead < n) {
+            __builtin_prefetch(&table[mix(a[i + kLookahead]) & mask]);
+        }
+        const std::int64_t x = a[i];
+        for (std::size_t s = mix(x) & mask;; s = (s + 1) & mask) {
+            if (!table[s].occupied) {
+                table[s] = Slot{x, true};
+                kept(i, count++);
+                break;
+            }
+            if (table[s].value == x) {
+                break;
+            }
+        }
+    }
+    return count;
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> binary_search(std::vector<std::int64_t> arr, std::int64_t target) {
@@ -94,32 +122,22 @@ std::vector<std::int64_t> top_k(std::vector<std::int64_t> arr, std::uint64_t k) 
     return top;
 }
 
-std::vector<std::int64_t> dedup(std::vector<std::int64_t> arr) {
-    const std::size_t n = arr.size();
-    const std::size_t slots = std::max<std::size_t>(16, std::bit_ceil(2 * n));
-    const std::size_t mask = slots - 1;
-    AlignedBuffer<Slot> table = AlignedBuffer<Slot>::zeros(slots);
-    constexpr std::size_t kLookahead = 16;
-    // The output overwrites the input from the front: it never gets ahead of the scan.
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i + kLookahead < n) {
-            __builtin_prefetch(&table[mix(arr[i + kLookahead]) & mask]);
-        }
-        const std::int64_t x = arr[i];
-        for (std::size_t s = mix(x) & mask;; s = (s + 1) & mask) {
-            if (!table[s].occupied) {
-                table[s] = Slot{x, true};
-                arr[kept++] = x;
-                break;
-            }
-            if (table[s].value == x) {
-                break;
-            }
-        }
+Picked<std::int64_t> dedup(Items<std::int64_t> arr) {
+    Column<std::int64_t>& values = arr.values;
+    const std::size_t n = values.size();
+    if (arr.handles == nullptr) {
+        // The values overwrite the input from the front: they never get ahead of the scan.
+        const std::size_t kept = first_occurrences(values.data(), n, [&](std::size_t i, std::size_t k) {
+            values[k] = values[i];
+        });
+        values.resize(kept);
+        return Picked<std::int64_t>::of_values(std::move(values));
     }
-    arr.resize(kept);
-    return arr;
+    AlignedBuffer<std::uint64_t> order = AlignedBuffer<std::uint64_t>::uninitialized(n);
+    const std::size_t kept = first_occurrences(values.data(), n, [&](std::size_t i, std::size_t k) {
+        order[k] = i;
+    });
+    return {std::move(values), arr.handles, std::move(order), kept};
 }
 
 }  // namespace mosswick::classic

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/items.hpp"
+
 namespace mosswick::classic {
 
 // The index of an element equal to target in an ascending array, found by bisection.
@@ -16,7 +18,8 @@ std::int64_t kth_smallest(std::vector<std::int64_t> arr, std::uint64_t k);
 // The min(k, n) largest elements, largest first.
 std::vector<std::int64_t> top_k(std::vector<std::int64_t> arr, std::uint64_t k);
 
-// The distinct values in order of first appearance.
-std::vector<std::int64_t> dedup(std::vector<std::int64_t> arr);
+// The distinct values in order of first appearance (the first occurrences' own
+// objects, where the items have handles).
+Picked<std::int64_t> dedup(Items<std::int64_t> arr);
 
 }  // namespace mosswick::classic

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "classic/float_sort.hpp"
+#include "classic/order.hpp"
 #include "classic/partition.hpp"
 #include "classic/sort_kernels.hpp"
 #include "core/buffer.hpp"
@@ -25,6 +26,35 @@ constexpr std::size_t kThreadedMin = 50'000;
 
 void mergesort_into(const SortKernels& kernels, std::int64_t* a, std::size_t n, std::int64_t* out);
 
+// The merge of the ascending runs x[0, nx) and y[0, ny) into out, in pieces of at most
+// kMergePiece outputs with a poll before each, so that a long merge can stop part-way.
+// A piece ends where the first `end` outputs of the whole merge do: `taken` elements of
+// x and end - taken of y, ties going to x first.
+void merge_polled(const SortKernels& kernels, const std::int64_t* x, std::size_t nx, const std::int64_t* y,
+                  std::size_t ny, std::int64_t* out) {
+    constexpr std::size_t kMergePiece = std::size_t{1} << 20;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    for (std::size_t done = 0; done < nx + ny;) {
+        poll_before_pass(nx + ny);
+        const std::size_t end = std::min(nx + ny, done + kMergePiece);
+        std::size_t lo = end > ny ? end - ny : 0;
+        std::size_t hi = std::min(end, nx);
+        while (lo < hi) {
+            const std::size_t taken = lo + (hi - lo) / 2;
+            if (x[taken] <= y[end - taken - 1]) {
+                lo = taken + 1;
+            } else {
+                hi = taken;
+            }
+        }
+        kernels.merge(x + i, lo - i, y + j, end - lo - j, out + done);
+        i = lo;
+        j = end - lo;
+        done = end;
+    }
+}
+
 // Top-down merge sort of a[0, n) in place: both halves are sorted into the scratch
 // array and merged back, so every level moves the data once. Blocks of up to
 // small_max elements are sorted in one piece (for integers, which equal elements
@@ -37,8 +67,7 @@ void mergesort_worker(const SortKernels& kernels, std::int64_t* a, std::size_t n
     const std::size_t mid = n / 2;
     mergesort_into(kernels, a, mid, scratch);
     mergesort_into(kernels, a + mid, n - mid, scratch + mid);
-    poll_before_pass(n);
-    kernels.merge(scratch, mid, scratch + mid, n - mid, a);
+    merge_polled(kernels, scratch, mid, scratch + mid, n - mid, a);
 }
 
 // Sorts a[0, n) into out[0, n), using a as its scratch array.
@@ -50,8 +79,7 @@ void mergesort_into(const SortKernels& kernels, std::int64_t* a, std::size_t n, 
     const std::size_t mid = n / 2;
     mergesort_worker(kernels, a, mid, out);
     mergesort_worker(kernels, a + mid, n - mid, out + mid);
-    poll_before_pass(n);
-    kernels.merge(a, mid, a + mid, n - mid, out);
+    merge_polled(kernels, a, mid, a + mid, n - mid, out);
 }
 
 // T, the number of chunks: one per processor, or four when that is unknown.
@@ -146,32 +174,27 @@ void quicksort_worker(std::int64_t* a, std::size_t n) {
     kernels.sort_small(a, a, n);
 }
 
-std::vector<std::int64_t> quicksort(std::vector<std::int64_t> arr) {
-    quicksort_worker(arr.data(), arr.size());
-    return arr;
-}
+namespace {
 
-std::vector<std::int64_t> mergesort(std::vector<std::int64_t> arr) {
-    if (arr.size() < 2) {
-        return arr;
+void mergesort_words(std::int64_t* a, std::size_t n) {
+    if (n < 2) {
+        return;
     }
     // Recycled memory (core/buffer): a call in a loop does not fault in fresh pages.
-    AlignedBuffer<std::int64_t> scratch = AlignedBuffer<std::int64_t>::uninitialized(arr.size());
-    mergesort_worker(sort_kernels(), arr.data(), arr.size(), scratch.data());
-    return arr;
+    AlignedBuffer<std::int64_t> scratch = AlignedBuffer<std::int64_t>::uninitialized(n);
+    mergesort_worker(sort_kernels(), a, n, scratch.data());
 }
 
-std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
-    const std::size_t n = arr.size();
+void parallel_sort_words(std::int64_t* a, std::size_t n) {
     if (n < kThreadedMin) {
-        quicksort_worker(arr.data(), n);
-        return arr;
+        quicksort_worker(a, n);
+        return;
     }
     const std::size_t processors = logical_processors();
     const std::size_t chunk = (n + processors - 1) / processors;
     Chunks work;
     for (std::size_t begin = 0; begin < n; begin += chunk) {
-        work.chunks.push_back({&work, arr.data() + begin, std::min(chunk, n - begin)});
+        work.chunks.push_back({&work, a + begin, std::min(chunk, n - begin)});
     }
     sort_chunks_on_threads(work);
 
@@ -180,7 +203,7 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
     // The other buffer is recycled memory (core/buffer), not fresh pages to fault in.
     const SortKernels& kernels = sort_kernels();
     AlignedBuffer<std::int64_t> other = AlignedBuffer<std::int64_t>::uninitialized(n);
-    std::int64_t* from = arr.data();
+    std::int64_t* from = a;
     std::int64_t* to = other.data();
     std::vector<std::size_t> runs;  // run lengths, consecutive in `from`
     for (const Chunks::Chunk& c : work.chunks) {
@@ -192,23 +215,55 @@ std::vector<std::int64_t> parallel_sort(std::vector<std::int64_t> arr) {
         for (std::size_t r = 0; r < runs.size(); r += 2) {
             const std::size_t first = runs[r];
             const std::size_t second = r + 1 < runs.size() ? runs[r + 1] : 0;
-            poll_before_pass(first + second);
-            kernels.merge(from + offset, first, from + offset + first, second, to + offset);
+            merge_polled(kernels, from + offset, first, from + offset + first, second, to + offset);
             merged.push_back(first + second);
             offset += first + second;
         }
         std::swap(from, to);
         runs = std::move(merged);
     }
-    if (from != arr.data()) {
-        std::copy(from, from + n, arr.data());
+    if (from != a) {
+        std::copy(from, from + n, a);
     }
-    return arr;
 }
 
-std::vector<double> quicksort_f64(std::vector<double> arr) {
-    sort_doubles(arr.data(), arr.size());
-    return arr;
+// The items sorted by `sort`: the values themselves, or the order of the items.
+Picked<std::int64_t> sorted(Items<std::int64_t> items, WordSort sort) {
+    Column<std::int64_t>& values = items.values;
+    const std::size_t n = values.size();
+    if (items.handles == nullptr) {
+        sort(values.data(), n);
+        return Picked<std::int64_t>::of_values(std::move(values));
+    }
+    Picked<std::int64_t> picked{std::move(values), items.handles, AlignedBuffer<std::uint64_t>::uninitialized(n), n};
+    order_by_key(picked.values.data(), n, sort, picked.order.data());
+    return picked;
+}
+
+}  // namespace
+
+Picked<std::int64_t> quicksort(Items<std::int64_t> arr) {
+    return sorted(std::move(arr), quicksort_worker);
+}
+
+Picked<std::int64_t> mergesort(Items<std::int64_t> arr) {
+    return sorted(std::move(arr), mergesort_words);
+}
+
+Picked<std::int64_t> parallel_sort(Items<std::int64_t> arr) {
+    return sorted(std::move(arr), parallel_sort_words);
+}
+
+Picked<double> quicksort_f64(Items<double> arr) {
+    Column<double>& values = arr.values;
+    const std::size_t n = values.size();
+    if (arr.handles == nullptr) {
+        sort_doubles(values.data(), n);
+        return Picked<double>::of_values(std::move(values));
+    }
+    Picked<double> picked{std::move(values), arr.handles, AlignedBuffer<std::uint64_t>::uninitialized(n), n};
+    order_doubles(picked.values.data(), n, picked.order.data());
+    return picked;
 }
 
 }  // namespace mosswick::classic

@@ -19,6 +19,18 @@ void free_aligned(void* memory);
 // Asks for transparent huge pages over a large block, as NumPy does for its arrays.
 void advise_huge_pages(void* memory, std::size_t bytes);
 
+// An allocator over allocate_aligned, for vectors whose large blocks are worth recycling.
+template <class T>
+struct Recycled {
+    using value_type = T;
+    Recycled() = default;
+    template <class U>
+    explicit Recycled(const Recycled<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(allocate_aligned(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t) { free_aligned(p); }
+    bool operator==(const Recycled&) const = default;
+};
+
 template <class T>
 class AlignedBuffer {
     static_assert(std::is_trivially_copyable_v<T>);

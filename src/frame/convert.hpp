@@ -13,6 +13,7 @@
 #include "core/buffer.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
+#include "frame/signals.hpp"
 
 namespace mosswick::frame {
 
@@ -28,7 +29,7 @@ struct Convert;
 // int64 and float64 are defined here so that the item loop of a sequence inlines them.
 template <>
 struct Convert<std::int64_t> {
-    static bool from(PyObject* object, std::int64_t& out) {
+    [[gnu::always_inline]] static bool from(PyObject* object, std::int64_t& out) {
         static_assert(sizeof(long) == sizeof(std::int64_t));
         long value = 0;
         if (PyLong_CheckExact(object)) {
@@ -61,7 +62,7 @@ struct Convert<std::uint64_t> {
 
 template <>
 struct Convert<double> {
-    static bool from(PyObject* object, double& out) {
+    [[gnu::always_inline]] static bool from(PyObject* object, double& out) {
         // An exact int's __float__ is PyLong_AsDouble; calling it directly skips the float object.
         const double value = PyLong_CheckExact(object) ? PyLong_AsDouble(object) : PyFloat_AsDouble(object);
         if (value == -1.0 && PyErr_Occurred() != nullptr) {
@@ -93,7 +94,8 @@ namespace detail {
 // Refuses str and non-sequences; returns the number of items to reserve, or -1.
 Py_ssize_t check_sequence(PyObject* object);
 
-// Calls each(item) for every item in iteration order; exact lists and tuples are indexed directly.
+// Calls each(item, exact) for every item in iteration order, `exact` saying whether the
+// item is exactly an int or a float; exact lists and tuples are indexed directly.
 template <class Each>
 bool for_each_item(PyObject* object, Each&& each) {
     if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) {
@@ -101,19 +103,29 @@ bool for_each_item(PyObject* object, Each&& each) {
         const auto size = [&] { return list ? PyList_Size(object) : PyTuple_Size(object); };
         for (Py_ssize_t i = 0, n = size(); i < n; ++i) {
             PyObject* item = list ? PyList_GetItem(object, i) : PyTuple_GetItem(object, i);
-            // Exact ints and floats convert (or fail) without running Python code, so the
-            // borrowed item stays valid and the list unchanged while they convert.
-            if (PyLong_CheckExact(item) || PyFloat_CheckExact(item)) {
-                if (!each(item)) {
+            // Exact ints, floats and bools convert (or fail) without running Python code,
+            // so the borrowed item stays valid and the list unchanged while they convert.
+            const bool exact = PyLong_CheckExact(item) || PyFloat_CheckExact(item);
+            if (exact || PyBool_Check(item)) {
+                if (!each(item, exact)) {
                     return false;
+                }
+                if (signal_poll_due()) {
+                    if (PyErr_CheckSignals() != 0) {
+                        return false;
+                    }
+                    n = size();  // the handlers may have resized the list
                 }
                 continue;
             }
             const Ref held = Ref::borrow(item);
-            if (!each(held.get())) {
+            if (!each(held.get(), false)) {
                 return false;
             }
-            n = size();  // __index__ or __float__ may have resized the list
+            if (signal_poll_due() && PyErr_CheckSignals() != 0) {
+                return false;
+            }
+            n = size();  // __index__, __float__ or a signal handler may have resized the list
         }
         return true;
     }
@@ -122,7 +134,8 @@ bool for_each_item(PyObject* object, Each&& each) {
         return false;
     }
     while (const Ref item{PyIter_Next(iterator.get())}) {
-        if (!each(item.get())) {
+        const bool exact = PyLong_CheckExact(item.get()) || PyFloat_CheckExact(item.get());
+        if (!each(item.get(), exact) || !signals_allow()) {
             return false;
         }
     }
@@ -148,35 +161,47 @@ private:
     bool held_ = false;
 };
 
+// The items of a sequence of K, converted in iteration order into `out`; kept(item,
+// exact) is called after each item converts, while the item is alive (`exact`: the item
+// is exactly an int or a float). Items of a NumPy array copied in one block are not
+// seen by kept.
+template <class K, class A, class Kept>
+bool convert_sequence(PyObject* object, std::vector<K, A>& out, Kept&& kept) {
+    const Py_ssize_t reserve = check_sequence(object);
+    if (reserve < 0) {
+        return false;
+    }
+    out.clear();
+    if constexpr (std::is_same_v<K, std::int64_t> || std::is_same_v<K, double>) {
+        // Copied in one block: the items the iteration would yield, converted.
+        if (const NativeItems items{object, std::is_same_v<K, double>}) {
+            const K* first = static_cast<const K*>(items.data());
+            out.assign(first, first + items.size());
+            return true;
+        }
+    }
+    out.reserve(static_cast<std::size_t>(reserve));
+    advise_huge_pages(out.data(), out.capacity() * sizeof(K));
+    // The step runs once per item: inlined into the loop (a GNU attribute, as a standard
+    // one after the parameters would name the lambda's type instead).
+    return for_each_item(object, [&](PyObject* item, bool exact) __attribute__((always_inline)) {
+        K value{};
+        if (!Convert<K>::from(item, value)) {
+            return false;
+        }
+        out.push_back(std::move(value));
+        kept(item, exact);
+        return true;
+    });
+}
+
 }  // namespace detail
 
 // Sequence of K: any sequence but str, converted item by item in iteration order.
 template <class K>
 struct Convert<std::vector<K>> {
     static bool from(PyObject* object, std::vector<K>& out) {
-        const Py_ssize_t reserve = detail::check_sequence(object);
-        if (reserve < 0) {
-            return false;
-        }
-        out.clear();
-        if constexpr (std::is_same_v<K, std::int64_t> || std::is_same_v<K, double>) {
-            // Copied in one block: the items the iteration would yield, converted.
-            if (const detail::NativeItems items{object, std::is_same_v<K, double>}) {
-                const K* first = static_cast<const K*>(items.data());
-                out.assign(first, first + items.size());
-                return true;
-            }
-        }
-        out.reserve(static_cast<std::size_t>(reserve));
-        advise_huge_pages(out.data(), out.capacity() * sizeof(K));
-        return detail::for_each_item(object, [&](PyObject* item) {
-            K value{};
-            if (!Convert<K>::from(item, value)) {
-                return false;
-            }
-            out.push_back(std::move(value));
-            return true;
-        });
+        return detail::convert_sequence(object, out, [](PyObject*, bool) {});
     }
 };
 

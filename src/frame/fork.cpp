@@ -5,6 +5,7 @@
 #include "frame/holds.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
+#include "frame/release.hpp"
 
 namespace mosswick::frame {
 
@@ -16,6 +17,7 @@ PyObject* after_fork_in_child(PyObject*, PyObject*) noexcept {
         [] {
             forget_main_thread();
             give_back_borrows_of_other_threads();
+            resume_releases_after_fork();
             return Py_NewRef(Py_None);
         },
         nullptr);

@@ -18,6 +18,7 @@
 #include "frame/bind.hpp"
 #include "frame/failure.hpp"
 #include "frame/gil.hpp"
+#include "frame/items.hpp"
 #include "frame/ndarray.hpp"
 #include "frame/python.hpp"
 #include "frame/result.hpp"

@@ -1,7 +1,9 @@
 // Result kinds: how a routine's native result becomes a new Python object.
-// Every build returns a new reference, or nullptr with an exception set.
+// Every build returns a new reference, or nullptr with an exception set; long
+// builds let signal handlers run (frame/signals.hpp).
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <optional>
@@ -11,6 +13,8 @@
 #include "core/nested.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
+#include "frame/release.hpp"
+#include "frame/signals.hpp"
 
 namespace mosswick::frame {
 
@@ -69,19 +73,27 @@ struct Result<std::pair<A, B>> {
     }
 };
 
-template <class T>
-struct Result<std::vector<T>> {
-    static PyObject* build(std::vector<T>&& values) {
+template <class T, class A>
+struct Result<std::vector<T, A>> {
+    static PyObject* build(std::vector<T, A>&& values) {
         Ref list(PyList_New(static_cast<Py_ssize_t>(values.size())));
         if (!list) {
             return nullptr;
         }
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            PyObject* item = Result<T>::build(std::move(values[i]));
-            if (item == nullptr) {
+        for (std::size_t i = 0; i < values.size();) {
+            const std::size_t begin = i;
+            for (const std::size_t end = std::min(values.size(), i + kSignalBlock); i < end; ++i) {
+                PyObject* item = Result<T>::build(std::move(values[i]));
+                if (item == nullptr) {
+                    release_list_later(std::move(list));
+                    return nullptr;
+                }
+                PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
+            }
+            if (!signals_allow(i - begin)) {
+                release_list_later(std::move(list));
                 return nullptr;
             }
-            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
         }
         return list.release();
     }
@@ -120,16 +132,26 @@ struct Result<NestedList<T>> {
                 fill(open.back(), done.release());
             } else if (axis + 1 < shape.size()) {
                 if (!start(open, shape[axis + 1])) {
-                    return nullptr;
+                    return abandon(open);
                 }
             } else {
                 PyObject* item = Result<T>::build(std::move(nested.values[next++]));
                 if (item == nullptr) {
-                    return nullptr;
+                    return abandon(open);
                 }
                 fill(top, item);
+                if (!signals_allow()) {
+                    return abandon(open);
+                }
             }
         }
+    }
+
+    static PyObject* abandon(std::vector<Open>& open) {
+        for (Open& o : open) {
+            release_list_later(std::move(o.list));
+        }
+        return nullptr;
     }
 
     static bool start(std::vector<Open>& open, std::size_t extent) {

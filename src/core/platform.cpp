@@ -5,8 +5,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cmath>
+
 #if defined(__linux__)
 #include <sys/syscall.h>
+#endif
+#if defined(__GLIBC__)
+#include <dlfcn.h>
 #endif
 
 namespace mosswick::platform {
@@ -68,6 +73,37 @@ std::int64_t coarse_now_ns() {
 void advise_huge_pages(void*, std::size_t) {}
 
 #endif
+
+namespace {
+
+using MathFunction = double (*)(double);
+
+// glibc 2.29 gave exp and log new versions without the old error handling, whose log
+// of a negative number is another NaN. A library linked against an older glibc (the
+// release wheels are) is bound to the old versions, so the running glibc's newest is
+// looked up; elsewhere the linked function is the one.
+MathFunction newest(const char* name, MathFunction linked) {
+#if defined(__GLIBC__)
+    if (void* found = dlvsym(RTLD_DEFAULT, name, "GLIBC_2.29")) {
+        return reinterpret_cast<MathFunction>(found);
+    }
+#else
+    (void)name;
+#endif
+    return linked;
+}
+
+}  // namespace
+
+double library_exp(double x) {
+    static const MathFunction f = newest("exp", [](double v) { return std::exp(v); });
+    return f(x);
+}
+
+double library_log(double x) {
+    static const MathFunction f = newest("log", [](double v) { return std::log(v); });
+    return f(x);
+}
 
 std::size_t processor_count() {
     if (const std::size_t allowed = allowed_processors().size(); allowed > 0) {

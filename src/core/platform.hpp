@@ -28,6 +28,10 @@ bool on_first_thread();
 // milliseconds.
 std::int64_t coarse_now_ns();
 
+// The C library's exp and log, as a program built on this system calls them.
+double library_exp(double x);
+double library_log(double x);
+
 // Advice that the whole pages in [memory, memory + bytes) be backed by huge pages.
 void advise_huge_pages(void* memory, std::size_t bytes);
 

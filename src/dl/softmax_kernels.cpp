@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 
+#include "core/platform.hpp"
 #include "core/simd.hpp"
 #include "core/vector_math.hpp"
 #include "dl/softmax_kernels.hpp"
@@ -153,7 +154,7 @@ void cross_entropy(const double* in, const std::int64_t* target, double batch, d
             o[j] = (o[j] / s) / batch;
         }
         o[c] = (p_c + -1.0) / batch;
-        loss[i] = -std::log(p_c > 1e-15 ? p_c : 1e-15);
+        loss[i] = -platform::library_log(p_c > 1e-15 ? p_c : 1e-15);
     });
 }
 

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 
+#include "core/platform.hpp"
 #include "random/kernels.hpp"
 
 namespace mosswick::random {
@@ -24,7 +25,7 @@ constexpr double kV = 0.00492867323399;          // the area of each layer
 constexpr double kOpenOffset = 1.0 - 0x1.0p-53;  // turns [1, 2) into (0, 1)
 
 double phi(double t) {
-    return std::exp(-(t * t) / 2.0);
+    return platform::library_exp(-(t * t) / 2.0);
 }
 
 struct Ziggurat {
@@ -37,7 +38,7 @@ Ziggurat build_ziggurat() {
     z.x[0] = kV / phi(kR);
     z.x[1] = kR;
     for (std::size_t i = 1; i < kLayers - 1; ++i) {
-        z.x[i + 1] = std::sqrt(-2.0 * std::log(kV / z.x[i] + phi(z.x[i])));
+        z.x[i + 1] = std::sqrt(-2.0 * platform::library_log(kV / z.x[i] + phi(z.x[i])));
     }
     z.x[kLayers] = 0.0;
     for (std::size_t i = 0; i <= kLayers; ++i) {
@@ -83,8 +84,8 @@ double draw_standard_normal(Generator& g) {
             do {
                 const double a = draw_open(g);
                 const double b = draw_open(g);
-                tx = std::log(a) / kR;
-                ty = std::log(b);
+                tx = platform::library_log(a) / kR;
+                ty = platform::library_log(b);
             } while (!(-2.0 * ty >= tx * tx));
             return u < 0.0 ? tx - kR : kR - tx;
         }

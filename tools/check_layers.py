@@ -2,9 +2,11 @@
 
 The folders of src/ and what each may include:
   core/                       core/ only, and no Python or NumPy header
+  vecmath/                    core/ and itself: the vector exp, log and tanh
   classic/ hashmap/ ml/       core/ and itself
   random/                     core/ and itself
-  dl/ tensor/                 core/, itself and random/ (the shared random sources)
+  dl/                         core/, itself, random/ and vecmath/
+  tensor/                     core/, itself and random/ (the shared random sources)
   frame/                      core/ and itself: the CPython and NumPy binding, no kernel
   module/                     anything: the table, the classes, initialisation
 
@@ -23,11 +25,12 @@ import sys
 
 MAY_INCLUDE = {
     "core": {"core"},
+    "vecmath": {"core", "vecmath"},
     "classic": {"core", "classic"},
     "hashmap": {"core", "hashmap"},
     "ml": {"core", "ml"},
     "random": {"core", "random"},
-    "dl": {"core", "dl", "random"},
+    "dl": {"core", "dl", "random", "vecmath"},
     "tensor": {"core", "tensor", "random"},
     "frame": {"core", "frame"},
     "module": None,

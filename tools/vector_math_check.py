@@ -24,7 +24,7 @@ ISA_FLAGS = {
     "avx2": ["-mavx2", "-mfma", "-mbmi", "-mbmi2", "-mpopcnt"],
     "avx512": ["-mavx512f", "-mavx512dq", "-mavx512vl", "-mavx2", "-mfma", "-mbmi", "-mbmi2", "-mpopcnt"],
 }
-SOURCES = ["core/isa.cpp", "core/libm_data.cpp", "core/vector_math_probe.cpp"]
+SOURCES = ["core/isa.cpp", "vecmath/libm_data.cpp", "vecmath/vector_math_probe.cpp"]
 
 
 def build(directory: str) -> str:
@@ -37,7 +37,7 @@ def build(directory: str) -> str:
     for isa, flags in ISA_FLAGS.items():
         objects.append(os.path.join(directory, f"vector_math_kernels_{isa}.o"))
         compiling.append(subprocess.Popen([compiler, *FLAGS, *flags, f"-DMOSSWICK_ISA={isa}", "-c",
-                                           os.path.join(SRC, "core", "vector_math_kernels.cpp"), "-o", objects[-1]]))
+                                           os.path.join(SRC, "vecmath", "vector_math_kernels.cpp"), "-o", objects[-1]]))
     if any(p.wait() != 0 for p in compiling):
         raise subprocess.CalledProcessError(1, compiler)
     binary = os.path.join(directory, "vector_math_check")

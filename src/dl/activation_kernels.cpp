@@ -1,13 +1,12 @@
 // The activation formulas, each written once for a lone element and for a vector of
 // them, evaluated in double precision in the order written with every operation
-// rounded on its own; exp and tanh are the C library's (core/vector_math.hpp). Both
+// rounded on its own; exp and tanh are the C library's (vecmath/vector_math.hpp). Both
 // sides of a choice are evaluated and one is kept, which changes no value.
 // "x > 0" is false for NaN and for both zeros.
 #include <cstddef>
-#include <cstring>
 
 #include "core/simd.hpp"
-#include "core/vector_math.hpp"
+#include "vecmath/vector_math.hpp"
 #include "dl/activation_kernels.hpp"
 
 namespace mosswick::dl {
@@ -113,27 +112,9 @@ struct TanhDerivative {
     }
 };
 
-// A partial last vector is filled with zeros.
 template <class Formula>
 void map(const double* x, double* out, std::size_t n, double alpha) {
-    if constexpr (vecmath::kVectorised) {
-        using V = vecmath::Doubles;
-        constexpr std::size_t kWidth = vecmath::kWidth;
-        std::size_t i = 0;
-        for (; i + kWidth <= n; i += kWidth) {
-            simd::store(out + i, Formula::at(simd::load<V>(x + i), alpha));
-        }
-        if (i < n) {
-            double part[kWidth] = {};
-            std::memcpy(part, x + i, (n - i) * sizeof(double));
-            simd::store(part, Formula::at(simd::load<V>(part), alpha));
-            std::memcpy(out + i, part, (n - i) * sizeof(double));
-        }
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = Formula::at(x[i], alpha);
-        }
-    }
+    vecmath::map_arrays(out, n, [alpha](auto v) { return Formula::at(v, alpha); }, x);
 }
 
 // In the order of Activation.

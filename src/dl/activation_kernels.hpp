@@ -1,5 +1,5 @@
 // The activation formulas over contiguous elements, one build per instruction set;
-// activations.cpp picks the build with vecmath::kernels_for (core/vector_math_probe.hpp).
+// activations.cpp picks the build with vecmath::kernels_for (vecmath/vector_math_probe.hpp).
 #pragma once
 
 #include <cstddef>

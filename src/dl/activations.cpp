@@ -1,11 +1,11 @@
 // The thirteen activations: one element-wise loop (dl/elementwise.hpp) over the
 // formulas of dl/activation_kernels.cpp, in the build that evaluates the C library
-// function the formula calls (core/vector_math_probe.hpp).
+// function the formula calls (vecmath/vector_math_probe.hpp).
 #include "dl/activations.hpp"
 
 #include <optional>
 
-#include "core/vector_math_probe.hpp"
+#include "vecmath/vector_math_probe.hpp"
 #include "dl/activation_kernels.hpp"
 #include "dl/elementwise.hpp"
 

@@ -1,4 +1,4 @@
-#include "core/vector_math_probe.hpp"
+#include "vecmath/vector_math_probe.hpp"
 
 #include <array>
 #include <bit>

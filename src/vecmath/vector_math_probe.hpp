@@ -1,5 +1,5 @@
 // Which of exp, log and tanh the kernels evaluate with the vector versions of
-// core/vector_math.hpp. Those versions reproduce one build of one C library; the first
+// vecmath/vector_math.hpp. Those versions reproduce one build of one C library; the first
 // use in a process compares each of them with the library the process runs on, over a
 // fixed set of inputs (its special values, the boundaries of its algorithm's ranges,
 // inputs on which its builds with and without fused multiply-adds differ), and a

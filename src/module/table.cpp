@@ -31,6 +31,19 @@ namespace {
 
 using enum Gil;
 
+// An activation's row: its routine takes x alone, or x and alpha.
+template <Literal S, dl::Activation A>
+PyMethodDef activation(const char* doc) {
+    if constexpr (Signature<S>::arity == 1) {
+        return function<S, dl::activation<A>, release>(doc);
+    } else {
+        return function<S, dl::activation_with_alpha<A>, release>(doc);
+    }
+}
+
+#define MOSSWICK_ACTIVATION_ROW(name, parameters, library, doc) \
+    activation<#name "(x" parameters ")", dl::Activation::name>(doc),
+
 PyMethodDef kFunctions[] = {
     function<"quicksort(arr)", classic::quicksort, release>(),
     function<"quicksort_f64(arr)", classic::quicksort_f64, release>(),
@@ -58,28 +71,7 @@ PyMethodDef kFunctions[] = {
     function<"pairwise_cosine(matrix_a, matrix_b)", ml::pairwise_cosine, release>(),
     function<"determinant(matrix)", ml::determinant, release>(),
     function<"matrix_inverse(matrix)", ml::matrix_inverse, release>(),
-    function<"relu(x)", dl::relu, release>(),
-    function<"relu_derivative(x)", dl::relu_derivative, release>(),
-    function<"leaky_relu(x, alpha=0.01)", dl::leaky_relu, release>(
-        "Leaky ReLU: avoids the \"dead neuron\" problem where a standard ReLU\n"
-        "permanently zeroes out a unit whose input never goes positive again."),
-    function<"leaky_relu_derivative(x, alpha=0.01)", dl::leaky_relu_derivative, release>(),
-    function<"elu(x, alpha=1.0)", dl::elu, release>(
-        "ELU: smooth for x < 0 (unlike Leaky ReLU's hard kink), which can speed\n"
-        "up convergence by keeping mean activations closer to zero."),
-    function<"elu_derivative(x, alpha=1.0)", dl::elu_derivative, release>(),
-    function<"gelu(x)", dl::gelu, release>(
-        "GELU (tanh approximation) \u2014 the activation used in BERT/GPT-style\n"
-        "transformers. Smoother than ReLU everywhere, which matters for\n"
-        "transformer training stability."),
-    function<"silu(x)", dl::silu, release>(
-        "Swish / SiLU: x * sigmoid(x). Used in EfficientNet and several modern\n"
-        "architectures; unlike ReLU, it's non-monotonic and smooth everywhere."),
-    function<"silu_derivative(x)", dl::silu_derivative, release>(),
-    function<"sigmoid(x)", dl::sigmoid, release>(),
-    function<"sigmoid_derivative(x)", dl::sigmoid_derivative, release>(),
-    function<"tanh(x)", dl::tanh, release>(),
-    function<"tanh_derivative(x)", dl::tanh_derivative, release>(),
+    MOSSWICK_ACTIVATIONS(MOSSWICK_ACTIVATION_ROW)
     function<"softmax(x)", dl::softmax, release>(
         "Row-wise softmax over a (batch, classes) matrix. Numerically stable \u2014\n"
         "subtracts the row max before exponentiating, which a naive\n"
@@ -117,6 +109,8 @@ PyMethodDef kFunctions[] = {
         "Pass `seed` for reproducible masks (e.g. in tests), omit it for a fresh\n"
         "random mask drawn from a thread-local RNG each call."),
 };
+
+#undef MOSSWICK_ACTIVATION_ROW
 
 // Member order: data, the methods, shape and strides, as the class presents them.
 PyMethodDef kTensorMethods[] = {

@@ -130,7 +130,7 @@ void sort_keys(const SortKernels& kernels, std::int64_t* a, std::size_t n) {
 }  // namespace
 
 void sort_doubles(double* a, std::size_t n) {
-    const SortKernels& kernels = sort_kernels();
+    const SortKernels& kernels = dispatch<SortKernels>();
     std::int64_t* keys = as_keys(a);
     kernels.double_keys(keys, n);
     sort_keys(kernels, keys, n);
@@ -144,7 +144,7 @@ void sort_doubles(double* a, std::size_t n) {
 }
 
 Ranked select_double(double* a, std::size_t n, std::size_t k, bool with_below) {
-    const SortKernels& kernels = sort_kernels();
+    const SortKernels& kernels = dispatch<SortKernels>();
     std::int64_t* keys = as_keys(a);
     kernels.double_keys(keys, n);
     // Quickselect on the same partitions as the sort; after a bounded number of rounds

@@ -3,6 +3,8 @@
 // converted and how its result is built.
 #include "module/table.hpp"
 
+#include <string>
+
 #include "classic/levenshtein.hpp"
 #include "classic/number_theory.hpp"
 #include "classic/selection.hpp"
@@ -22,14 +24,21 @@
 #include "module/classes.hpp"
 #include "tensor/tensor.hpp"
 
-namespace mosswick::frame {
+namespace mosswick::module {
 
+using frame::attribute;
+using frame::class_method;
+using frame::function;
+using frame::Literal;
+using frame::method;
+using frame::PyClass;
+using frame::Signature;
 using hashmap::HashMap;
 using tensor::Tensor;
 
 namespace {
 
-using enum Gil;
+using enum frame::Gil;
 
 // An activation's row: its routine takes x alone, or x and alpha.
 template <Literal S, dl::Activation A>
@@ -151,30 +160,24 @@ PyMethodDef kHashMapMethods[] = {
     {},
 };
 
+// The class of T, created on first use: its constructor takes the parameters S, such
+// as "(array)", and F makes the value; its documentation is the class name and S.
+template <class T, Literal S, auto F>
+PyTypeObject* class_type(PyMethodDef* methods, PyGetSetDef* attributes, lenfunc length = nullptr) {
+    static const std::string doc = std::string(PyClass<T>::name) + std::string(S.view()) + "\n--\n\n";
+    static PyTypeObject* type = nullptr;  // guarded by the interpreter lock
+    if (type == nullptr) {
+        type = frame::create_class<T>(doc.c_str(), frame::constructor<S, F>(), methods, attributes, length);
+    }
+    return type;
+}
+
 const TypeFactory kClasses[] = {
     &PyClass<Tensor>::type,
     &PyClass<HashMap>::type,
 };
 
 }  // namespace
-
-PyTypeObject* PyClass<Tensor>::type() {
-    static PyTypeObject* type = nullptr;  // guarded by the interpreter lock
-    if (type == nullptr) {
-        type = create_class<Tensor>("Tensor(array)\n--\n\n", constructor<"(array)", tensor::from_array>(),
-                                    kTensorMethods, kTensorAttributes);
-    }
-    return type;
-}
-
-PyTypeObject* PyClass<HashMap>::type() {
-    static PyTypeObject* type = nullptr;  // guarded by the interpreter lock
-    if (type == nullptr) {
-        type = create_class<HashMap>("MosswickHashMap()\n--\n\n", constructor<"()", new_hash_map>(),
-                                     kHashMapMethods, nullptr, length<&HashMap::size>());
-    }
-    return type;
-}
 
 std::span<PyMethodDef> functions() {
     return kFunctions;
@@ -184,4 +187,18 @@ std::span<const TypeFactory> classes() {
     return kClasses;
 }
 
-}  // namespace mosswick::frame
+}  // namespace mosswick::module
+
+namespace mosswick {
+
+PyTypeObject* frame::PyClass<tensor::Tensor>::type() {
+    return module::class_type<tensor::Tensor, "(array)", tensor::from_array>(module::kTensorMethods,
+                                                                            module::kTensorAttributes);
+}
+
+PyTypeObject* frame::PyClass<hashmap::HashMap>::type() {
+    return module::class_type<hashmap::HashMap, "()", module::new_hash_map>(
+        module::kHashMapMethods, nullptr, frame::length<&hashmap::HashMap::size>());
+}
+
+}  // namespace mosswick

@@ -8,7 +8,7 @@
 #include <bit>
 #include <cmath>
 
-#include "random/kernels.hpp"
+#include "random/stream_kernels.hpp"
 
 namespace mosswick::random {
 

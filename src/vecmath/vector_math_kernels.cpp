@@ -2,7 +2,7 @@
 #include <cstddef>
 
 #include "vecmath/vector_math.hpp"
-#include "vecmath/vector_math_probe.hpp"
+#include "vecmath/vector_math_kernels.hpp"
 
 namespace mosswick::vecmath {
 namespace {

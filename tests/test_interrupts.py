@@ -52,3 +52,61 @@ def test_a_signal_stops_a_long_call_and_leaves_nothing_behind(setup, call, check
     assert proc.returncode == 0, proc.stderr
     handled = "1" if "handled" in setup else "0"
     assert proc.stdout.splitlines() == [expected, f"{handled} None 199990000.0"]
+
+
+# A sort stopped part-way builds no result: the peak of the allocations Python traces stays
+# far below the n pointers of the result list that a sort run to its end would build.
+SORT_CHILD = """
+    import os, signal, threading, tracemalloc, mosswick
+    n = {n}
+    arr = {data}
+    tracemalloc.start()
+    base = tracemalloc.get_traced_memory()[0]
+    threading.Timer(0.05, os.kill, (os.getpid(), signal.SIGINT)).start()
+    try:
+        mosswick.{name}(arr)
+        print("returned")
+    except KeyboardInterrupt:
+        print("stopped", "part-way" if tracemalloc.get_traced_memory()[1] - base < n else "after its result")
+"""
+SMALL_INTS = "[(i * 7919) % 257 - 5 for i in range(257)] * (n // 257)"  # cached ints: no new objects
+
+
+@pytest.mark.parametrize("name, n, data", [
+    ("quicksort", 16_000_000, SMALL_INTS),
+    ("mergesort", 16_000_000, SMALL_INTS),
+    ("parallel_sort", 16_000_000, SMALL_INTS),
+    ("quicksort_f64", 8_000_000, "[float(i * 7919 % n) for i in range(n)]"),
+], ids=lambda v: v if isinstance(v, str) and v.isidentifier() else "")
+def test_a_signal_reaches_each_sorts_passes(name, n, data):
+    code = textwrap.dedent(SORT_CHILD).format(name=name, n=n, data=data)
+    proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert proc.stdout.split() == ["stopped", "part-way"], proc.stderr
+
+
+def test_a_signal_stops_a_call_in_a_child_forked_from_another_thread():
+    code = textwrap.dedent("""
+        import os, signal, sys, threading, time, mosswick
+        mosswick.levenshtein("ab", "ba")  # the parent's main thread is known
+
+        def fork_and_call():
+            pid = os.fork()
+            if pid:
+                os.waitpid(pid, 0)
+                return
+            threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT)).start()
+            sent = time.monotonic() + 0.5
+            try:
+                mosswick.levenshtein("ab" * 150_000, "ba" * 150_000)
+                print("returned")
+            except KeyboardInterrupt:
+                print("KeyboardInterrupt", "late" if time.monotonic() - sent > 1.0 else "at once")
+            sys.stdout.flush()
+            os._exit(0)
+
+        thread = threading.Thread(target=fork_and_call)
+        thread.start()
+        thread.join()
+    """)
+    proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert proc.stdout.splitlines() == ["KeyboardInterrupt at once"], proc.stderr

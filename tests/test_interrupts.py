@@ -6,6 +6,10 @@ import textwrap
 
 import pytest
 
+# Each child raises KeyboardInterrupt on SIGINT even when the suite was started with SIGINT
+# ignored (as a background job is), which its children would inherit.
+DEFAULT_SIGINT = "signal.signal(signal.SIGINT, signal.default_int_handler)"
+
 # The child starts `call`, gets SIGINT half a second later, reports how the call ended and
 # how long after the signal, then checks that the arguments are free and the pool works.
 CHILD = """
@@ -18,6 +22,7 @@ CHILD = """
         raise Stop
 
     handled = []
+    {default}
     {setup}
     threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT)).start()
     sent = time.monotonic() + 0.5
@@ -47,7 +52,7 @@ TENSOR = "t = mosswick.Tensor(np.ones((4000, 4000)))"
     ids=["kmeans", "kmeans-on-the-pool", "levenshtein", "Tensor.matmul", "handler-raises-nothing"],
 )
 def test_a_signal_stops_a_long_call_and_leaves_nothing_behind(setup, call, check, expected):
-    code = textwrap.dedent(CHILD).format(setup=setup, call=call, check=check)
+    code = textwrap.dedent(CHILD).format(default=DEFAULT_SIGINT, setup=setup, call=call, check=check)
     proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
     assert proc.returncode == 0, proc.stderr
     handled = "1" if "handled" in setup else "0"
@@ -58,6 +63,7 @@ def test_a_signal_stops_a_long_call_and_leaves_nothing_behind(setup, call, check
 # far below the n pointers of the result list that a sort run to its end would build.
 SORT_CHILD = """
     import os, signal, threading, tracemalloc, mosswick
+    {default}
     n = {n}
     arr = {data}
     tracemalloc.start()
@@ -79,7 +85,7 @@ SMALL_INTS = "[(i * 7919) % 257 - 5 for i in range(257)] * (n // 257)"  # cached
     ("quicksort_f64", 8_000_000, "[float(i * 7919 % n) for i in range(n)]"),
 ], ids=lambda v: v if isinstance(v, str) and v.isidentifier() else "")
 def test_a_signal_reaches_each_sorts_passes(name, n, data):
-    code = textwrap.dedent(SORT_CHILD).format(name=name, n=n, data=data)
+    code = textwrap.dedent(SORT_CHILD).format(default=DEFAULT_SIGINT, name=name, n=n, data=data)
     proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
     assert proc.stdout.split() == ["stopped", "part-way"], proc.stderr
 
@@ -87,6 +93,7 @@ def test_a_signal_reaches_each_sorts_passes(name, n, data):
 def test_a_signal_stops_a_call_in_a_child_forked_from_another_thread():
     code = textwrap.dedent("""
         import os, signal, sys, threading, time, mosswick
+        DEFAULT_SIGINT
         mosswick.levenshtein("ab", "ba")  # the parent's main thread is known
 
         def fork_and_call():
@@ -107,6 +114,6 @@ def test_a_signal_stops_a_call_in_a_child_forked_from_another_thread():
         thread = threading.Thread(target=fork_and_call)
         thread.start()
         thread.join()
-    """)
+    """).replace("DEFAULT_SIGINT", DEFAULT_SIGINT)
     proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
     assert proc.stdout.splitlines() == ["KeyboardInterrupt at once"], proc.stderr

@@ -1,7 +1,10 @@
+import subprocess
+
 import numpy as np
 import pytest
 
 import mosswick
+from conftest import native_check
 
 Tensor = mosswick.Tensor
 EPS = np.finfo(float).eps
@@ -65,3 +68,34 @@ def test_refusals(left, right, kwargs, error, message):
     with pytest.raises(error) as info:
         Tensor(np.zeros(left)).matmul(Tensor(np.zeros(right)), **kwargs)
     assert str(info.value).startswith(message)
+
+
+@pytest.fixture(scope="module")
+def caches_test():
+    binary = native_check("caches_test")
+    return lambda directory, rows, cols: [int(v) for v in subprocess.run(
+        [binary, str(directory), str(rows), str(cols)], capture_output=True, text=True, check=True).stdout.split()]
+
+
+def cache_tree(path, caches):
+    for index, (level, kind, size, shared) in enumerate(caches):
+        entry = path / f"index{index}"
+        entry.mkdir(parents=True)
+        for name, value in (("level", level), ("type", kind), ("size", size), ("shared_cpu_list", shared)):
+            (entry / name).write_text(f"{value}\n")
+    return path
+
+
+# The cache sizes that set the product's blocking (which changes its speed, not its values):
+# (l1d, l2, l3 per core) and the blocks (kc, nc, mc) for a tile of rows x cols.
+@pytest.mark.parametrize("caches, tile, expected", [
+    ([(1, "Data", "48K", "0"), (1, "Instruction", "32K", "0"), (2, "Unified", "1024K", "0"),
+      (3, "Unified", "32768K", "0-1")], (8, 24), [48 << 10, 1 << 20, 16 << 20, 384, 168, 5456]),
+    ([(1, "Instruction", "32K", "0"), (1, "Data", "32K", "0"), (2, "Unified", "2M", "0,8"),
+      (3, "Unified", "64M", "0-7,16-23")], (6, 16), [32 << 10, 2 << 20, 4 << 20, 336, 384, 1560]),
+    ([], (4, 8), [32 << 10, 1 << 20, 2 << 20, 512, 128, 512]),  # nothing said: the common sizes
+    ([(2, "Unified", "512K", "3")], (4, 8), [32 << 10, 512 << 10, 2 << 20, 512, 64, 512]),
+])
+def test_cache_sizes_and_blocking(caches_test, tmp_path, caches, tile, expected):
+    assert caches_test(cache_tree(tmp_path / "cache", caches), *tile) == expected
+

@@ -1,10 +1,16 @@
-"""Fails the build when a source breaks the layer rules.
+"""Fails the build when a file under src/ breaks the layer rules.
+
+Every file is read, whatever its name, and every include in it, quoted or in angle
+brackets: a name that leads into a folder of src/ (directly, or from beside the
+including file) counts as an include of that folder.
 
 The folders of src/ and what each may include:
   core/                       core/ only, and no Python or NumPy header
+  vecmath/                    core/ and itself: the vector exp, log and tanh
   classic/ hashmap/ ml/       core/ and itself
   random/                     core/ and itself
-  dl/ tensor/                 core/, itself and random/ (the shared random sources)
+  dl/                         core/, itself, random/ and vecmath/
+  tensor/                     core/, itself and random/ (the shared random sources)
   frame/                      core/ and itself: the CPython and NumPy binding, no kernel
   module/                     anything: the table, the classes, initialisation
 
@@ -16,6 +22,7 @@ compilations share would be kept once by the linker, possibly the AVX-512 copy.
 from __future__ import annotations
 
 import argparse
+import os
 import pathlib
 import re
 import subprocess
@@ -23,36 +30,54 @@ import sys
 
 MAY_INCLUDE = {
     "core": {"core"},
+    "vecmath": {"core", "vecmath"},
     "classic": {"core", "classic"},
     "hashmap": {"core", "hashmap"},
     "ml": {"core", "ml"},
     "random": {"core", "random"},
-    "dl": {"core", "dl", "random"},
+    "dl": {"core", "dl", "random", "vecmath"},
     "tensor": {"core", "tensor", "random"},
     "frame": {"core", "frame"},
     "module": None,
 }
-PYTHON_HEADERS = re.compile(r"#\s*include\s*<(Python\.h|numpy/)")
-LOCAL_INCLUDE = re.compile(r'#\s*include\s*"([^"/]+)/')
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+PYTHON_HEADERS = re.compile(r"^(Python\.h|numpy/)")
+
+
+def included_folder(src: pathlib.Path, path: pathlib.Path, form: str, name: str) -> str | None:
+    """The folder of src/ that an include names, or None for a header from elsewhere. A
+    quoted name is looked up beside the including file first, as the compiler does; then
+    any name under src/, the include directory."""
+    beside = pathlib.Path(os.path.normpath(path.parent / name))
+    if form == '"' and beside.is_file() and beside.is_relative_to(src):
+        return beside.relative_to(src).parts[0]
+    parts = pathlib.Path(os.path.normpath(name)).parts
+    if len(parts) > 1 and (src / parts[0]).is_dir():
+        return parts[0]
+    return None
 
 
 def include_faults(src: pathlib.Path) -> list[str]:
+    """Every file under src/, whatever its name: sources, headers, included fragments."""
+    src = pathlib.Path(os.path.normpath(src.absolute()))
     faults = []
-    for path in sorted(src.rglob("*")):
-        if path.suffix not in {".cpp", ".hpp"}:
-            continue
+    for path in sorted(p for p in src.rglob("*") if p.is_file()):
         folder = path.relative_to(src).parts[0]
         if folder not in MAY_INCLUDE:
             faults.append(f"{path}: folder {folder}/ has no layer rule in {__file__}")
             continue
         allowed = MAY_INCLUDE[folder]
-        for number, line in enumerate(path.read_text().splitlines(), 1):
+        for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            form, name = match.groups()
             where = f"{path.relative_to(src.parent)}:{number}"
-            if PYTHON_HEADERS.search(line) and folder != "frame":
+            if PYTHON_HEADERS.match(name) and folder != "frame":
                 faults.append(f"{where}: only frame/ includes Python or NumPy headers")
-            match = LOCAL_INCLUDE.search(line)
-            if match and allowed is not None and match.group(1) not in allowed:
-                faults.append(f"{where}: {folder}/ may not include {match.group(1)}/")
+            target = included_folder(src, path, form, name)
+            if target is not None and allowed is not None and target not in allowed:
+                faults.append(f"{where}: {folder}/ may not include {target}/")
     return faults
 
 

@@ -1,4 +1,4 @@
-// The vector exp, log and tanh of src/core next to the C library's, outside the module.
+// The vector exp, log and tanh of src/vecmath next to the C library's, outside the module.
 // Built and driven by tools/vector_math_check.py (and the suite, through it).
 //
 //   status                 the kernel build, and per function whether the kernels use the
@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "core/isa.hpp"
-#include "core/vector_math_probe.hpp"
+#include "vecmath/vector_math_probe.hpp"
 
 using namespace mosswick;
 using vecmath::Function;

@@ -131,7 +131,7 @@ void sort_keys(const SortKernels& kernels, std::int64_t* a, std::size_t n) {
 }  // namespace
 
 void sort_doubles(double* a, std::size_t n) {
-    const SortKernels& kernels = sort_kernels();
+    const SortKernels& kernels = dispatch<SortKernels>();
     std::int64_t* keys = as_keys(a);
     kernels.double_keys(keys, n);
     sort_keys(kernels, keys, n);
@@ -145,10 +145,10 @@ void sort_doubles(double* a, std::size_t n) {
 }
 
 void order_doubles(double* a, std::size_t n, std::uint64_t* order) {
-    const SortKernels& kernels = sort_kernels();
+    const SortKernels& kernels = dispatch<SortKernels>();
     std::int64_t* keys = as_keys(a);
     kernels.double_keys(keys, n);
-    order_by_key(keys, n, [](std::int64_t* words, std::size_t m) { sort_keys(sort_kernels(), words, m); }, order);
+    order_by_key(keys, n, [](std::int64_t* words, std::size_t m) { sort_keys(dispatch<SortKernels>(), words, m); }, order);
     const std::size_t negative_nans = static_cast<std::size_t>(
         std::partition_point(order, order + n, [&](std::uint64_t i) { return keys[i] < kKeyOfMinusInfinity; }) -
         order);
@@ -159,7 +159,7 @@ void order_doubles(double* a, std::size_t n, std::uint64_t* order) {
 }
 
 Ranked select_double(double* a, std::size_t n, std::size_t k, bool with_below) {
-    const SortKernels& kernels = sort_kernels();
+    const SortKernels& kernels = dispatch<SortKernels>();
     std::int64_t* keys = as_keys(a);
     kernels.double_keys(keys, n);
     // Quickselect on the same partitions as the sort; after a bounded number of rounds

@@ -1,8 +1,7 @@
-// The pivot generator shared by the sorts and the selections, and the
-// three-way partition that draws from it.
+// The three-way partition of the sorts and selections (its pivots drawn from
+// classic/pivot.hpp), and the interrupt polls before their passes.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -21,20 +20,6 @@ inline void poll_before_pass(std::size_t n) {
         interrupt::poll();
     }
 }
-
-// Incremented once by every thread that seeds its pivot generator.
-extern std::atomic<std::uint64_t> SEED_COUNTER;
-
-// A thread's xorshift64 pivot generator, seeded on its first draw from
-// SEED_COUNTER and the clock, and kept for the thread's lifetime.
-class RNG {
-public:
-    // A pivot index in [0, length); length >= 1.
-    static std::size_t pivot_index(std::size_t length);
-
-private:
-    static std::uint64_t seed();
-};
 
 // Partitions a[0, n) around a random pivot p, n >= 1. Returns (lt, gt):
 // a[0, lt) < p, a[lt, gt) == p, a[gt, n) > p.

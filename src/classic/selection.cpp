@@ -17,7 +17,7 @@ namespace {
 // before t is larger and nothing after it smaller. t < n. A window of up to
 // small_max elements is sorted in one piece, which gives the same element.
 void select(std::int64_t* a, std::size_t n, std::size_t t) {
-    const SortKernels& kernels = sort_kernels();
+    const SortKernels& kernels = dispatch<SortKernels>();
     while (n > kernels.small_max) {
         const auto [lt, gt] = three_way_partition(a, n);
         if (t < lt) {

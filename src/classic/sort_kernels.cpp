@@ -2,8 +2,7 @@
 // core/isa.hpp). The AVX-512 and AVX2 builds share one vector implementation over
 // W lanes of int64 (8 or 4): a bitonic sorting network in registers for blocks of
 // up to 16 vectors; an in-place partition that stores each vector's smaller and
-// other lanes at the two ends of the free gap (arranged by one permutation from a
-// table of 256 or 16 entries; the AVX-512 tail compresses and stores under masks);
+// other lanes at the two ends of the free gap (core/simd.hpp's split_store);
 // and a merge whose steps merge one new vector with the larger half kept from the
 // step before by a bitonic merge network, two streams at once. The portable build
 // is scalar: insertion sort, branch-free Lomuto partition, two-ended scalar merge.
@@ -248,112 +247,6 @@ void sort_small(const i64* src, i64* dst, std::size_t n) {
 
 // ---- Partition ----
 
-// place stores one vector's lanes smaller than p at a + left and the others so that
-// they end at a + right, and returns how many are smaller. Its stores may write whole
-// vectors from a + left and up to a + right, so it needs a vector's room of free
-// space at both ends of the gap [left, right). place_exact writes only the lanes
-// it places, so it needs no more than the gap.
-#if defined(__AVX512F__)
-inline __mmask8 low_lanes(std::size_t count) {
-    return static_cast<__mmask8>(_bzhi_u32(0xFF, static_cast<unsigned>(count)));
-}
-
-// For each 8-bit mask of the smaller lanes, the lane indices (one byte each) that put
-// them first (in order) and the other lanes after them.
-struct PermutationTable {
-    alignas(64) std::uint64_t index[256];
-};
-
-constexpr PermutationTable make_permutations() {
-    PermutationTable t{};
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned out = 0;
-        for (int pass = 0; pass < 2; ++pass) {
-            for (unsigned lane = 0; lane < 8; ++lane) {
-                const bool smaller = (mask >> lane) & 1;
-                if (smaller == (pass == 0)) {
-                    t.index[mask] |= std::uint64_t{lane} << (8 * out++);
-                }
-            }
-        }
-    }
-    return t;
-}
-
-constexpr PermutationTable kPermutations = make_permutations();
-
-template <bool kExact>
-inline std::size_t place(V v, V pivot, i64* a, std::size_t left, std::size_t right, V& same) {
-    const __mmask8 smaller = _mm512_cmplt_epi64_mask(v, pivot);
-    same = _mm512_mask_sub_epi64(same, _mm512_cmpeq_epi64_mask(v, pivot), same, simd::splat<V>(-1LL));
-    const auto count = static_cast<std::size_t>(__builtin_popcount(smaller));
-    if constexpr (kExact) {
-        const std::size_t others = W - count;
-        _mm512_mask_storeu_epi64(a + left, low_lanes(count), _mm512_maskz_compress_epi64(smaller, v));
-        _mm512_mask_storeu_epi64(a + right - others, low_lanes(others),
-                                 _mm512_maskz_compress_epi64(static_cast<__mmask8>(~smaller), v));
-    } else {
-        // One permutation (compressing twice costs more on some processors) and two
-        // whole stores: the smaller lanes land at [left, left + count), the others at
-        // [right - (W - count), right); the rest falls in the free gap.
-        // (The zero-masking forms spare the compiler's undefined upper lanes.)
-        const __m512i order =
-            _mm512_maskz_cvtepu8_epi64(0xFF, _mm_cvtsi64_si128(static_cast<long long>(kPermutations.index[smaller])));
-        const V arranged = _mm512_maskz_permutexvar_epi64(0xFF, order, v);
-        store(a + left, arranged);
-        store(a + right - W, arranged);
-    }
-    return count;
-}
-#else
-// For each 4-bit mask of the smaller lanes, the 32-bit lane indices that put them first
-// (in order) and the other lanes after them.
-struct PermutationTable {
-    alignas(32) std::int32_t index[16][8];
-};
-
-constexpr PermutationTable make_permutations() {
-    PermutationTable t{};
-    for (int mask = 0; mask < 16; ++mask) {
-        int out = 0;
-        for (int pass = 0; pass < 2; ++pass) {
-            for (int lane = 0; lane < 4; ++lane) {
-                const bool smaller = (mask >> lane) & 1;
-                if (smaller == (pass == 0)) {
-                    t.index[mask][2 * out] = 2 * lane;
-                    t.index[mask][2 * out + 1] = 2 * lane + 1;
-                    ++out;
-                }
-            }
-        }
-    }
-    return t;
-}
-
-constexpr PermutationTable kPermutations = make_permutations();
-
-template <bool kExact>
-inline std::size_t place(V v, V pivot, i64* a, std::size_t left, std::size_t right, V& same) {
-    const V is_smaller = _mm256_cmpgt_epi64(pivot, v);
-    same -= _mm256_cmpeq_epi64(v, pivot);
-    const int smaller = _mm256_movemask_pd(_mm256_castsi256_pd(is_smaller));
-    const auto count = static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(smaller)));
-    const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kPermutations.index[smaller]));
-    const V arranged = _mm256_permutevar8x32_epi32(v, order);
-    if constexpr (kExact) {
-        const V first = simd::splat<V>(static_cast<long long>(count)) > V{0, 1, 2, 3};
-        _mm256_maskstore_epi64(reinterpret_cast<long long*>(a + left), first, arranged);
-        _mm256_maskstore_epi64(reinterpret_cast<long long*>(a + right - W), ~first, arranged);
-    } else {
-        // Both stores write the whole vector: the smaller lanes land at [left, left + count),
-        // the others at [right - (W - count), right); the rest falls in the free gap.
-        store(a + left, arranged);
-        store(a + right - W, arranged);
-    }
-    return count;
-}
-#endif
-
 inline std::size_t lane_sum(V v) {
     std::size_t sum = 0;
     for (std::size_t l = 0; l < W; ++l) {
@@ -394,7 +287,7 @@ std::size_t partition(i64* a, std::size_t n, i64 p, std::size_t* equal) {
                 v[u] = load(a + at + u * W);
             }
             for (std::size_t u = 0; u < kUnroll; ++u) {
-                const std::size_t smaller = place<false>(v[u], pivot, a, left, right, same);
+                const std::size_t smaller = simd::split_store<false>(v[u], pivot, a + left, a + right, same);
                 left += smaller;
                 right -= W - smaller;
             }
@@ -406,7 +299,7 @@ std::size_t partition(i64* a, std::size_t n, i64 p, std::size_t* equal) {
     }
     std::size_t i = 0;
     for (; i + W <= kept; i += W) {
-        const std::size_t smaller = place<true>(load(aside + i), pivot, a, left, right, same);
+        const std::size_t smaller = simd::split_store<true>(load(aside + i), pivot, a + left, a + right, same);
         left += smaller;
         right -= W - smaller;
     }

@@ -1,5 +1,5 @@
 // The vector pieces of the sorts and selections, one build per instruction set
-// (see core/isa.hpp); sort_kernels() gives the running processor's. Every piece works
+// (see core/isa.hpp); dispatch<SortKernels>() gives the running processor's. Every piece works
 // on signed 64-bit integers; doubles are sorted as the integer keys of
 // double_keys, whose order is the IEEE order of the values.
 #pragma once
@@ -38,9 +38,6 @@ struct SortKernels {
     template <Isa>
     static const SortKernels& build();
 };
-
-// The running processor's kernels.
-const SortKernels& sort_kernels();
 
 // The keys of -inf and +inf: a key outside [kKeyOfMinusInfinity, kKeyOfInfinity] is a NaN.
 inline constexpr std::int64_t kKeyOfInfinity = 0x7FF0000000000000;

@@ -158,7 +158,7 @@ void sort_chunks_on_threads(Chunks& work) {
 }  // namespace
 
 void quicksort_worker(std::int64_t* a, std::size_t n) {
-    const SortKernels& kernels = sort_kernels();
+    const SortKernels& kernels = dispatch<SortKernels>();
     while (n > kernels.small_max) {
         const auto [lt, gt] = three_way_partition(a, n);
         // Recurse into the smaller side and loop on the other: depth stays below log2 n.
@@ -182,7 +182,7 @@ void mergesort_words(std::int64_t* a, std::size_t n) {
     }
     // Recycled memory (core/buffer): a call in a loop does not fault in fresh pages.
     AlignedBuffer<std::int64_t> scratch = AlignedBuffer<std::int64_t>::uninitialized(n);
-    mergesort_worker(sort_kernels(), a, n, scratch.data());
+    mergesort_worker(dispatch<SortKernels>(), a, n, scratch.data());
 }
 
 void parallel_sort_words(std::int64_t* a, std::size_t n) {
@@ -201,7 +201,7 @@ void parallel_sort_words(std::int64_t* a, std::size_t n) {
     // Merge rounds: runs 0 and 1, 2 and 3, ... into the other buffer; an odd last run is
     // carried over unchanged. Run order is kept, so ties keep their input order.
     // The other buffer is recycled memory (core/buffer), not fresh pages to fault in.
-    const SortKernels& kernels = sort_kernels();
+    const SortKernels& kernels = dispatch<SortKernels>();
     AlignedBuffer<std::int64_t> other = AlignedBuffer<std::int64_t>::uninitialized(n);
     std::int64_t* from = a;
     std::int64_t* to = other.data();

@@ -48,10 +48,12 @@ std::string read_line(const std::string& path) {
     return line;
 }
 
-CacheSizes detect() {
+}  // namespace
+
+CacheSizes read_cache_sizes(const std::string& directory) {
     CacheSizes sizes{};
     for (int index = 0; index < 8; ++index) {
-        const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(index) + "/";
+        const std::string dir = directory + "/index" + std::to_string(index) + "/";
         const std::string level = read_line(dir + "level");
         if (level.empty()) {
             break;
@@ -72,10 +74,8 @@ CacheSizes detect() {
     return sizes;
 }
 
-}  // namespace
-
 const CacheSizes& cache_sizes() {
-    static const CacheSizes sizes = detect();
+    static const CacheSizes sizes = read_cache_sizes("/sys/devices/system/cpu/cpu0/cache");
     return sizes;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace mosswick {
 
@@ -11,8 +12,12 @@ struct CacheSizes {
     std::size_t l3_per_core;  // the last level, divided among the processors that share it
 };
 
-// Read once from the operating system (the first processor's caches); where it does
-// not say, sizes common to current x86-64 server processors.
+// The sizes that a processor's cache directory in sysfs (such as
+// /sys/devices/system/cpu/cpu0/cache) gives; where it does not say, sizes common to
+// current x86-64 server processors.
+CacheSizes read_cache_sizes(const std::string& directory);
+
+// The first processor's, read once.
 const CacheSizes& cache_sizes();
 
 }  // namespace mosswick

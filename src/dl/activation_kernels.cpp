@@ -1,14 +1,13 @@
 // The activation formulas, each written once for a lone element and for a vector of
 // them, evaluated in double precision in the order written with every operation
-// rounded on its own; exp and tanh are the C library's (core/vector_math.hpp). Both
+// rounded on its own; exp and tanh are the C library's (vecmath/vector_math.hpp). Both
 // sides of a choice are evaluated and one is kept, which changes no value.
 // "x > 0" is false for NaN and for both zeros.
 #include <cstddef>
-#include <cstring>
 
 #include "core/simd.hpp"
-#include "core/vector_math.hpp"
 #include "dl/activation_kernels.hpp"
+#include "vecmath/vector_math.hpp"
 
 namespace mosswick::dl {
 namespace {
@@ -18,49 +17,60 @@ V logistic(V x) {
     return simd::splat<V>(1.0) / (vecmath::exp(-x) + simd::splat<V>(1.0));
 }
 
-struct Relu {
+// The formula of each activation.
+template <Activation>
+struct Formula;
+
+template <>
+struct Formula<Activation::relu> {
     template <class V>
     static V at(V x, double) {
         return x > simd::splat<V>(0.0) ? x : simd::splat<V>(0.0);
     }
 };
 
-struct ReluDerivative {
+template <>
+struct Formula<Activation::relu_derivative> {
     template <class V>
     static V at(V x, double) {
         return x > simd::splat<V>(0.0) ? simd::splat<V>(1.0) : simd::splat<V>(0.0);
     }
 };
 
-struct LeakyRelu {
+template <>
+struct Formula<Activation::leaky_relu> {
     template <class V>
     static V at(V x, double alpha) {
         return x > simd::splat<V>(0.0) ? x : x * alpha;
     }
 };
 
-struct LeakyReluDerivative {
+template <>
+struct Formula<Activation::leaky_relu_derivative> {
     template <class V>
     static V at(V x, double alpha) {
         return x > simd::splat<V>(0.0) ? simd::splat<V>(1.0) : simd::splat<V>(alpha);
     }
 };
 
-struct Elu {
+template <>
+struct Formula<Activation::elu> {
     template <class V>
     static V at(V x, double alpha) {
         return x > simd::splat<V>(0.0) ? x : (vecmath::exp(x) + -1.0) * alpha;
     }
 };
 
-struct EluDerivative {
+template <>
+struct Formula<Activation::elu_derivative> {
     template <class V>
     static V at(V x, double alpha) {
         return x > simd::splat<V>(0.0) ? simd::splat<V>(1.0) : vecmath::exp(x) * alpha;
     }
 };
 
-struct Gelu {
+template <>
+struct Formula<Activation::gelu> {
     template <class V>
     static V at(V x, double) {
         const V u = (x + (x * (x * x)) * 0.044715) * 0.7978845608028654;
@@ -68,14 +78,16 @@ struct Gelu {
     }
 };
 
-struct Silu {
+template <>
+struct Formula<Activation::silu> {
     template <class V>
     static V at(V x, double) {
         return x / (vecmath::exp(-x) + 1.0);
     }
 };
 
-struct SiluDerivative {
+template <>
+struct Formula<Activation::silu_derivative> {
     template <class V>
     static V at(V x, double) {
         const V s = logistic(x);
@@ -83,14 +95,16 @@ struct SiluDerivative {
     }
 };
 
-struct Sigmoid {
+template <>
+struct Formula<Activation::sigmoid> {
     template <class V>
     static V at(V x, double) {
         return logistic(x);
     }
 };
 
-struct SigmoidDerivative {
+template <>
+struct Formula<Activation::sigmoid_derivative> {
     template <class V>
     static V at(V x, double) {
         const V s = logistic(x);
@@ -98,14 +112,16 @@ struct SigmoidDerivative {
     }
 };
 
-struct Tanh {
+template <>
+struct Formula<Activation::tanh> {
     template <class V>
     static V at(V x, double) {
         return vecmath::tanh(x);
     }
 };
 
-struct TanhDerivative {
+template <>
+struct Formula<Activation::tanh_derivative> {
     template <class V>
     static V at(V x, double) {
         const V t = vecmath::tanh(x);
@@ -113,45 +129,14 @@ struct TanhDerivative {
     }
 };
 
-// A partial last vector is filled with zeros.
-template <class Formula>
+template <Activation A>
 void map(const double* x, double* out, std::size_t n, double alpha) {
-    if constexpr (vecmath::kVectorised) {
-        using V = vecmath::Doubles;
-        constexpr std::size_t kWidth = vecmath::kWidth;
-        std::size_t i = 0;
-        for (; i + kWidth <= n; i += kWidth) {
-            simd::store(out + i, Formula::at(simd::load<V>(x + i), alpha));
-        }
-        if (i < n) {
-            double part[kWidth] = {};
-            std::memcpy(part, x + i, (n - i) * sizeof(double));
-            simd::store(part, Formula::at(simd::load<V>(part), alpha));
-            std::memcpy(out + i, part, (n - i) * sizeof(double));
-        }
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = Formula::at(x[i], alpha);
-        }
-    }
+    vecmath::map_arrays(out, n, [alpha](auto v) { return Formula<A>::at(v, alpha); }, x);
 }
 
-// In the order of Activation.
-constexpr ActivationKernels kActivationKernels{{
-    &map<Relu>,
-    &map<ReluDerivative>,
-    &map<LeakyRelu>,
-    &map<LeakyReluDerivative>,
-    &map<Elu>,
-    &map<EluDerivative>,
-    &map<Gelu>,
-    &map<Silu>,
-    &map<SiluDerivative>,
-    &map<Sigmoid>,
-    &map<SigmoidDerivative>,
-    &map<Tanh>,
-    &map<TanhDerivative>,
-}};
+#define MOSSWICK_ACTIVATION_KERNEL(name, ...) &map<Activation::name>,
+constexpr ActivationKernels kActivationKernels{{MOSSWICK_ACTIVATIONS(MOSSWICK_ACTIVATION_KERNEL)}};
+#undef MOSSWICK_ACTIVATION_KERNEL
 
 }  // namespace
 

@@ -1,11 +1,10 @@
 // The loss terms, each written once for a lone pair and for a vector of pairs, in double
-// precision in the order written; log is the C library's (core/vector_math.hpp).
+// precision in the order written; log is the C library's (vecmath/vector_math.hpp).
 #include <cmath>
 #include <cstddef>
-#include <cstring>
 
 #include "core/simd.hpp"
-#include "core/vector_math.hpp"
+#include "vecmath/vector_math.hpp"
 #include "dl/loss_kernels.hpp"
 
 namespace mosswick::dl {
@@ -61,7 +60,7 @@ struct BinaryCrossEntropy {
         const V q = clamp_probability(p);
         const auto label = t * (1.0 - t) == simd::splat<V>(0.0);
         const V argument = (1.0 - t) + ((t + t) - 1.0) * q;
-        if (vecmath::all_lanes(label)) {
+        if (simd::all_lanes(label)) {
             return vecmath::log(argument);
         }
         const V log_q = vecmath::log(label ? argument : q);
@@ -77,34 +76,14 @@ struct CategoricalCrossEntropy {
     static V term(V p, V t) {
         const V q = clamp_probability(p);
         const auto skipped = both(t == simd::splat<V>(0.0), q == q);
-        const V log_q = vecmath::all_lanes(skipped) ? simd::splat<V>(-1.0) : vecmath::log(q);
+        const V log_q = simd::all_lanes(skipped) ? simd::splat<V>(-1.0) : vecmath::log(q);
         return -(t * (skipped ? simd::splat<V>(-1.0) : log_q));
     }
 };
 
-// A partial last vector is filled with zeros.
 template <class Loss>
 void terms(const double* p, const double* t, double* out, std::size_t n) {
-    if constexpr (vecmath::kVectorised) {
-        using V = vecmath::Doubles;
-        constexpr std::size_t kWidth = vecmath::kWidth;
-        std::size_t i = 0;
-        for (; i + kWidth <= n; i += kWidth) {
-            simd::store(out + i, Loss::term(simd::load<V>(p + i), simd::load<V>(t + i)));
-        }
-        if (i < n) {
-            double part_p[kWidth] = {};
-            double part_t[kWidth] = {};
-            std::memcpy(part_p, p + i, (n - i) * sizeof(double));
-            std::memcpy(part_t, t + i, (n - i) * sizeof(double));
-            simd::store(part_p, Loss::term(simd::load<V>(part_p), simd::load<V>(part_t)));
-            std::memcpy(out + i, part_p, (n - i) * sizeof(double));
-        }
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            out[i] = Loss::term(p[i], t[i]);
-        }
-    }
+    vecmath::map_arrays(out, n, [](auto pv, auto tv) { return Loss::term(pv, tv); }, p, t);
 }
 
 constexpr LossKernels kLossKernels{&terms<SquaredError>, &terms<AbsoluteError>, &terms<BinaryCrossEntropy>,

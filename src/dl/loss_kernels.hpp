@@ -1,5 +1,5 @@
 // The per-element terms of the four losses, one build per instruction set; losses.cpp
-// picks the build with vecmath::kernels_for (core/vector_math_probe.hpp).
+// picks the build with vecmath::kernels_for (vecmath/vector_math_probe.hpp).
 #pragma once
 
 #include <cstddef>

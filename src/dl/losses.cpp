@@ -1,6 +1,6 @@
 // One frame for the four losses: the length check, then the sum of the terms of
 // dl/loss_kernels.cpp (in the build that evaluates log as chosen by
-// core/vector_math_probe.hpp) over equal indices, left to right from -0.0 on the
+// vecmath/vector_math_probe.hpp) over equal indices, left to right from -0.0 on the
 // calling thread, or on the pool from the parallel threshold up when both arrays are
 // contiguous. Strided views are read in logical order, in blocks copied to the stack.
 #include "dl/losses.hpp"
@@ -10,7 +10,7 @@
 
 #include "core/errors.hpp"
 #include "core/pool.hpp"
-#include "core/vector_math_probe.hpp"
+#include "vecmath/vector_math_probe.hpp"
 #include "dl/loss_kernels.hpp"
 
 namespace mosswick::dl {

@@ -1,5 +1,5 @@
 // Both functions run the row kernels of dl/softmax_kernels.cpp, in the build that
-// evaluates exp as chosen by core/vector_math_probe.hpp. Rows are processed in order
+// evaluates exp as chosen by vecmath/vector_math_probe.hpp. Rows are processed in order
 // on the calling thread, or whole rows per piece on the pool from the parallel
 // threshold up.
 #include "dl/softmax.hpp"
@@ -9,7 +9,7 @@
 
 #include "core/errors.hpp"
 #include "core/pool.hpp"
-#include "core/vector_math_probe.hpp"
+#include "vecmath/vector_math_probe.hpp"
 #include "dl/softmax_kernels.hpp"
 
 namespace mosswick::dl {

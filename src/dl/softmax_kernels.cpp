@@ -1,5 +1,5 @@
 // One row's softmax: m = the row maximum; o[j] = exp(z[j] - m) with exp the C library's
-// (core/vector_math.hpp), their sum s taken in index order from +0.0; o[j] = o[j] / s.
+// (vecmath/vector_math.hpp), their sum s taken in index order from +0.0; o[j] = o[j] / s.
 //
 // The vector builds take kRows rows at a time, one row per lane: the exponentials of
 // a kRows x kRows block are computed along the rows, then transposed, so that lane l
@@ -12,7 +12,7 @@
 
 #include "core/platform.hpp"
 #include "core/simd.hpp"
-#include "core/vector_math.hpp"
+#include "vecmath/vector_math.hpp"
 #include "dl/softmax_kernels.hpp"
 
 namespace mosswick::dl {

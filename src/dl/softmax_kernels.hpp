@@ -1,5 +1,5 @@
 // The row kernels of softmax and of the fused cross-entropy, one build per instruction
-// set; softmax.cpp picks the build with vecmath::kernels_for (core/vector_math_probe.hpp).
+// set; softmax.cpp picks the build with vecmath::kernels_for (vecmath/vector_math_probe.hpp).
 #pragma once
 
 #include <cstddef>

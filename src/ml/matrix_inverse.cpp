@@ -1,12 +1,8 @@
 #include <algorithm>
-#include <cmath>
-#include <vector>
 
 #include "core/errors.hpp"
-#include "core/interrupt.hpp"
+#include "ml/elimination.hpp"
 #include "ml/linear_algebra.hpp"
-#include "ml/row_kernels.hpp"
-#include "ml/square_matrix.hpp"
 
 namespace mosswick::ml {
 
@@ -14,67 +10,54 @@ namespace mosswick::ml {
 // pivot, then subtracts f = m[r][c] times it from every other row r. Column c of m is not read
 // again once its step is done, so m changes right of it only; I changes in full.
 NestedList<double> matrix_inverse(Rows matrix) {
-    std::optional<SquareMatrix> m = to_square_matrix(matrix);
-    if (!m) {
-        throw ValueError("Matrix must be square.");
-    }
-    const std::size_t n = m->size();
-    const RowKernels& kernels = dispatch<RowKernels>();
+    Elimination e(matrix);
+    SquareMatrix& m = e.matrix();
+    const std::size_t n = e.size();
     SquareMatrix inverse = SquareMatrix::identity(n);
     constexpr std::size_t K = kStepsPerBlock;
-    // f[r * K + s]: the multiplier of row r at step s of the current block.
-    std::vector<double> multipliers(n * K);
-    double* f = multipliers.data();
     double pivots[K];
     const double* right_rows[K];
     const double* inverse_rows[K];
-    interrupt::Pacer pacer;
     for (std::size_t first = 0; first < n; first += K) {
         const std::size_t end = std::min(n, first + K);
         const std::size_t right = first + K;  // the columns right of the block, padding included
         const std::size_t steps = end - first;
         for (std::size_t c = first; c < end; ++c) {
-            const std::size_t p = m->pivot_row(c);
-            if (std::abs(m->row(p)[c]) < kSingularPivot) {
+            if (e.choose_pivot(c, first, &inverse) == Elimination::Pivot::singular) {
                 throw ValueError("Matrix is singular and cannot be inverted.");
             }
-            if (p != c) {
-                m->swap_rows(c, p);
-                inverse.swap_rows(c, p);
-                std::swap_ranges(f + c * K, f + c * K + (c - first), f + p * K);
-            }
-            const double pivot = m->row(c)[c];
+            const double pivot = m.row(c)[c];
             pivots[c - first] = pivot;
-            pacer.add(n * K);
+            e.pacer.add(n * K);
             // The whole width of the block, although only its columns right of c are still
             // live: one vector instead of a few scalars, and nothing reads the others again.
-            kernels.divide(m->row(c) + first, pivot, K);
-            const double* pivot_row = m->row(c) + first;
+            e.kernels.divide(m.row(c) + first, pivot, K);
+            const double* pivot_row = m.row(c) + first;
             for (std::size_t r = 0; r < n; ++r) {
                 if (r != c) {
-                    double* fr = f + r * K + (c - first);
-                    *fr = m->row(r)[c];
-                    kernels.subtract_scaled(m->row(r) + first, &pivot_row, fr, 1, K);
+                    double* fr = e.f(r) + (c - first);
+                    *fr = m.row(r)[c];
+                    e.kernels.subtract_scaled(m.row(r) + first, &pivot_row, fr, 1, K);
                 }
             }
         }
 
         // The block's steps on the columns right of it and on the inverse.
-        const std::size_t width = m->width() - right;
+        const std::size_t width = m.width() - right;
         auto apply = [&](std::size_t r, std::size_t from, std::size_t to) {
-            pacer.add((to - from) * (width + inverse.width()));
-            kernels.subtract_scaled(m->row(r) + right, right_rows + from, f + r * K + from, to - from, width);
-            kernels.subtract_scaled(inverse.row(r), inverse_rows + from, f + r * K + from, to - from,
-                                    inverse.width());
+            e.pacer.add((to - from) * (width + inverse.width()));
+            e.kernels.subtract_scaled(m.row(r) + right, right_rows + from, e.f(r) + from, to - from, width);
+            e.kernels.subtract_scaled(inverse.row(r), inverse_rows + from, e.f(r) + from, to - from,
+                                      inverse.width());
         };
         // Each pivot row as the other rows subtract it: the steps before its own, then its division.
         for (std::size_t s = 0; s < steps; ++s) {
             const std::size_t c = first + s;
-            right_rows[s] = m->row(c) + right;
+            right_rows[s] = m.row(c) + right;
             inverse_rows[s] = inverse.row(c);
             apply(c, 0, s);
-            kernels.divide(m->row(c) + right, pivots[s], width);
-            kernels.divide(inverse.row(c), pivots[s], inverse.width());
+            e.kernels.divide(m.row(c) + right, pivots[s], width);
+            e.kernels.divide(inverse.row(c), pivots[s], inverse.width());
         }
         for (std::size_t r = 0; r < n; ++r) {
             if (r < first || r >= end) {

@@ -1,22 +1,22 @@
-// The native types the module exposes as Python classes.
+// The native types the module exposes as Python classes, and their names.
 #pragma once
 
 #include "frame/instance.hpp"
 #include "hashmap/hash_map.hpp"
 #include "tensor/tensor.hpp"
 
-namespace mosswick::frame {
+namespace mosswick {
 
 template <>
-struct PyClass<tensor::Tensor> {
+struct frame::PyClass<tensor::Tensor> {
     static constexpr const char* name = "Tensor";
     static PyTypeObject* type();
 };
 
 template <>
-struct PyClass<hashmap::HashMap> {
+struct frame::PyClass<hashmap::HashMap> {
     static constexpr const char* name = "MosswickHashMap";
     static PyTypeObject* type();
 };
 
-}  // namespace mosswick::frame
+}  // namespace mosswick

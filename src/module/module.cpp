@@ -11,7 +11,10 @@
 #include "frame/ref.hpp"
 #include "module/table.hpp"
 
-namespace mosswick::frame {
+namespace mosswick::module {
+
+using frame::cannot_convert;
+using frame::Ref;
 
 namespace {
 
@@ -103,7 +106,7 @@ PyObject* initialise() {
         return Py_NewRef(cached_module);
     }
     Ref module(PyModule_Create2(&definition, 3));
-    if (!module || !add_functions(module.get()) || !add_classes(module.get()) || !handle_forks()) {
+    if (!module || !add_functions(module.get()) || !add_classes(module.get()) || !frame::handle_forks()) {
         return nullptr;
     }
     cached_module = Py_NewRef(module.get());
@@ -112,8 +115,8 @@ PyObject* initialise() {
 
 }  // namespace
 
-}  // namespace mosswick::frame
+}  // namespace mosswick::module
 
 PyMODINIT_FUNC PyInit_mosswick(void) {
-    return mosswick::frame::guarded([] { return mosswick::frame::initialise(); }, nullptr);
+    return mosswick::frame::guarded([] { return mosswick::module::initialise(); }, nullptr);
 }

@@ -3,6 +3,8 @@
 // converted and how its result is built.
 #include "module/table.hpp"
 
+#include <string>
+
 #include "classic/levenshtein.hpp"
 #include "classic/number_theory.hpp"
 #include "classic/selection.hpp"
@@ -22,14 +24,34 @@
 #include "module/classes.hpp"
 #include "tensor/tensor.hpp"
 
-namespace mosswick::frame {
+namespace mosswick::module {
 
+using frame::attribute;
+using frame::class_method;
+using frame::function;
+using frame::Literal;
+using frame::method;
+using frame::PyClass;
+using frame::Signature;
 using hashmap::HashMap;
 using tensor::Tensor;
 
 namespace {
 
-using enum Gil;
+using enum frame::Gil;
+
+// An activation's row: its routine takes x alone, or x and alpha.
+template <Literal S, dl::Activation A>
+PyMethodDef activation(const char* doc) {
+    if constexpr (Signature<S>::arity == 1) {
+        return function<S, dl::activation<A>, release>(doc);
+    } else {
+        return function<S, dl::activation_with_alpha<A>, release>(doc);
+    }
+}
+
+#define MOSSWICK_ACTIVATION_ROW(name, parameters, library, doc) \
+    activation<#name "(x" parameters ")", dl::Activation::name>(doc),
 
 PyMethodDef kFunctions[] = {
     function<"quicksort(arr)", classic::quicksort, release>(),
@@ -58,28 +80,7 @@ PyMethodDef kFunctions[] = {
     function<"pairwise_cosine(matrix_a, matrix_b)", ml::pairwise_cosine, release>(),
     function<"determinant(matrix)", ml::determinant, release>(),
     function<"matrix_inverse(matrix)", ml::matrix_inverse, release>(),
-    function<"relu(x)", dl::relu, release>(),
-    function<"relu_derivative(x)", dl::relu_derivative, release>(),
-    function<"leaky_relu(x, alpha=0.01)", dl::leaky_relu, release>(
-        "Leaky ReLU: avoids the \"dead neuron\" problem where a standard ReLU\n"
-        "permanently zeroes out a unit whose input never goes positive again."),
-    function<"leaky_relu_derivative(x, alpha=0.01)", dl::leaky_relu_derivative, release>(),
-    function<"elu(x, alpha=1.0)", dl::elu, release>(
-        "ELU: smooth for x < 0 (unlike Leaky ReLU's hard kink), which can speed\n"
-        "up convergence by keeping mean activations closer to zero."),
-    function<"elu_derivative(x, alpha=1.0)", dl::elu_derivative, release>(),
-    function<"gelu(x)", dl::gelu, release>(
-        "GELU (tanh approximation) \u2014 the activation used in BERT/GPT-style\n"
-        "transformers. Smoother than ReLU everywhere, which matters for\n"
-        "transformer training stability."),
-    function<"silu(x)", dl::silu, release>(
-        "Swish / SiLU: x * sigmoid(x). Used in EfficientNet and several modern\n"
-        "architectures; unlike ReLU, it's non-monotonic and smooth everywhere."),
-    function<"silu_derivative(x)", dl::silu_derivative, release>(),
-    function<"sigmoid(x)", dl::sigmoid, release>(),
-    function<"sigmoid_derivative(x)", dl::sigmoid_derivative, release>(),
-    function<"tanh(x)", dl::tanh, release>(),
-    function<"tanh_derivative(x)", dl::tanh_derivative, release>(),
+    MOSSWICK_ACTIVATIONS(MOSSWICK_ACTIVATION_ROW)
     function<"softmax(x)", dl::softmax, release>(
         "Row-wise softmax over a (batch, classes) matrix. Numerically stable \u2014\n"
         "subtracts the row max before exponentiating, which a naive\n"
@@ -117,6 +118,8 @@ PyMethodDef kFunctions[] = {
         "Pass `seed` for reproducible masks (e.g. in tests), omit it for a fresh\n"
         "random mask drawn from a thread-local RNG each call."),
 };
+
+#undef MOSSWICK_ACTIVATION_ROW
 
 // Member order: data, the methods, shape and strides, as the class presents them.
 PyMethodDef kTensorMethods[] = {
@@ -157,30 +160,24 @@ PyMethodDef kHashMapMethods[] = {
     {},
 };
 
+// The class of T, created on first use: its constructor takes the parameters S, such
+// as "(array)", and F makes the value; its documentation is the class name and S.
+template <class T, Literal S, auto F>
+PyTypeObject* class_type(PyMethodDef* methods, PyGetSetDef* attributes, lenfunc length = nullptr) {
+    static const std::string doc = std::string(PyClass<T>::name) + std::string(S.view()) + "\n--\n\n";
+    static PyTypeObject* type = nullptr;  // guarded by the interpreter lock
+    if (type == nullptr) {
+        type = frame::create_class<T>(doc.c_str(), frame::constructor<S, F>(), methods, attributes, length);
+    }
+    return type;
+}
+
 const TypeFactory kClasses[] = {
     &PyClass<Tensor>::type,
     &PyClass<HashMap>::type,
 };
 
 }  // namespace
-
-PyTypeObject* PyClass<Tensor>::type() {
-    static PyTypeObject* type = nullptr;  // guarded by the interpreter lock
-    if (type == nullptr) {
-        type = create_class<Tensor>("Tensor(array)\n--\n\n", constructor<"(array)", tensor::from_array>(),
-                                    kTensorMethods, kTensorAttributes);
-    }
-    return type;
-}
-
-PyTypeObject* PyClass<HashMap>::type() {
-    static PyTypeObject* type = nullptr;  // guarded by the interpreter lock
-    if (type == nullptr) {
-        type = create_class<HashMap>("MosswickHashMap()\n--\n\n", constructor<"()", new_hash_map>(),
-                                     kHashMapMethods, nullptr, length<&HashMap::size>());
-    }
-    return type;
-}
 
 std::span<PyMethodDef> functions() {
     return kFunctions;
@@ -190,4 +187,18 @@ std::span<const TypeFactory> classes() {
     return kClasses;
 }
 
-}  // namespace mosswick::frame
+}  // namespace mosswick::module
+
+namespace mosswick {
+
+PyTypeObject* frame::PyClass<tensor::Tensor>::type() {
+    return module::class_type<tensor::Tensor, "(array)", tensor::from_array>(module::kTensorMethods,
+                                                                            module::kTensorAttributes);
+}
+
+PyTypeObject* frame::PyClass<hashmap::HashMap>::type() {
+    return module::class_type<hashmap::HashMap, "()", module::new_hash_map>(
+        module::kHashMapMethods, nullptr, frame::length<&hashmap::HashMap::size>());
+}
+
+}  // namespace mosswick

@@ -5,11 +5,11 @@
 
 #include "frame/python.hpp"
 
-namespace mosswick::frame {
+namespace mosswick::module {
 
 std::span<PyMethodDef> functions();
 
 using TypeFactory = PyTypeObject* (*)();
 std::span<const TypeFactory> classes();
 
-}  // namespace mosswick::frame
+}  // namespace mosswick::module

@@ -1,6 +1,6 @@
 #include "random/chacha.hpp"
 
-#include "random/kernels.hpp"
+#include "random/stream_kernels.hpp"
 
 namespace mosswick::random {
 

@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "core/platform.hpp"
-#include "random/kernels.hpp"
+#include "random/stream_kernels.hpp"
 
 namespace mosswick::random {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "core/simd.hpp"
-#include "random/kernels.hpp"
+#include "random/stream_kernels.hpp"
 
 namespace mosswick::random {
 namespace {

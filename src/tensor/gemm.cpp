@@ -1,4 +1,4 @@
-// Loops, from the outside in (the block sizes come with the kernel, see gemm_kernels.hpp):
+// Loops, from the outside in (the block sizes: tensor/blocking.hpp):
 //   ic: blocks of mc rows of A and C        packed A block (mc x kc) lives in L3
 //   pc: blocks of kc of the inner size
 //   jc: blocks of nc columns of B and C     packed B block (kc x nc) lives in L2
@@ -13,7 +13,9 @@
 #include <algorithm>
 
 #include "core/buffer.hpp"
+#include "core/caches.hpp"
 #include "core/interrupt.hpp"
+#include "tensor/blocking.hpp"
 #include "tensor/gemm_kernels.hpp"
 
 namespace mosswick::tensor {
@@ -39,7 +41,7 @@ struct Engine {
 const Engine& engine() {
     static const Engine chosen = [] {
         const GemmKernels& kernel = dispatch<GemmKernels>();
-        return Engine{kernel, kernel.blocking(cache_sizes())};
+        return Engine{kernel, blocking(cache_sizes(), kernel.rows, kernel.cols)};
     }();
     return chosen;
 }

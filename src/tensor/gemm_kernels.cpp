@@ -62,21 +62,7 @@ void tile(std::size_t k, const double* a, const double* b, double* c, std::size_
     }
 }
 
-std::size_t round_down(std::size_t value, std::size_t multiple) {
-    const std::size_t rounded = value / multiple * multiple;
-    return rounded > multiple ? rounded : multiple;
-}
-
-// An A panel of kRows x kc fills half of L1, so it stays there while B panels stream
-// past; the packed B block of kc x nc fills half of L2; the packed A block of mc x kc
-// fills this core's share of L3.
-Blocking blocking(const CacheSizes& caches) {
-    const std::size_t kc = round_down(caches.l1d / 2 / (kRows * sizeof(double)), 8);
-    return {kc, round_down(caches.l2 / 2 / (kc * sizeof(double)), kCols),
-            round_down(caches.l3_per_core / (kc * sizeof(double)), kRows)};
-}
-
-constexpr GemmKernels kGemmKernels{kRows, kCols, &tile, &blocking};
+constexpr GemmKernels kGemmKernels{kRows, kCols, &tile};
 
 }  // namespace
 

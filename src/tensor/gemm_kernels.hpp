@@ -11,7 +11,6 @@
 
 #include <cstddef>
 
-#include "core/caches.hpp"
 #include "core/isa.hpp"
 
 namespace mosswick::tensor {
@@ -19,19 +18,10 @@ namespace mosswick::tensor {
 // The largest tile (rows x cols) of any build.
 inline constexpr std::size_t kMaxTile = 256;
 
-// Block sizes of the loops around the kernel (see gemm.cpp).
-struct Blocking {
-    std::size_t kc;  // inner size of one block
-    std::size_t nc;  // columns of the packed B block
-    std::size_t mc;  // rows of the packed A block
-};
-
 struct GemmKernels {
     std::size_t rows;
     std::size_t cols;
     void (*tile)(std::size_t k, const double* a, const double* b, double* c, std::size_t c_row, bool accumulate);
-    // The largest blocks for these caches.
-    Blocking (*blocking)(const CacheSizes& caches);
 
     template <Isa>
     static const GemmKernels& build();

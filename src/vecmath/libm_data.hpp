@@ -1,6 +1,6 @@
 // The constants and tables of the C library's exp, log and expm1 (GNU C Library
 // 2.28 and later for exp and log; expm1 is the older table-free algorithm), as the
-// library ships them. core/vector_math.hpp evaluates the same algorithms lane by
+// library ships them. vecmath/vector_math.hpp evaluates the same algorithms lane by
 // lane from these values.
 #pragma once
 

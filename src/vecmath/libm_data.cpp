@@ -1,4 +1,4 @@
-#include "core/libm_data.hpp"
+#include "vecmath/libm_data.hpp"
 
 namespace mosswick::libm {
 

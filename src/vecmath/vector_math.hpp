@@ -6,15 +6,18 @@
 // out-of-range inputs) are finished by the library itself, one lane at a time.
 //
 // Whether the library of the running process gives these bits is checked once per
-// process (core/vector_math_probe.hpp); the kernels call these functions only when it does.
+// process (vecmath/vector_math_probe.hpp); the kernels call these functions only when it does.
 // The portable build has none of them: it always calls the library.
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-#include "core/libm_data.hpp"
+#include "core/platform.hpp"
 #include "core/simd.hpp"
+#include "vecmath/libm_data.hpp"
 
 namespace mosswick::vecmath {
 inline namespace MOSSWICK_ISA {
@@ -25,11 +28,11 @@ namespace {
 // The library's functions, under the names of the vector versions, so that a formula
 // written once serves a lone element and a vector alike.
 inline double exp(double x) {
-    return std::exp(x);
+    return platform::library_exp(x);
 }
 
 inline double log(double x) {
-    return std::log(x);
+    return platform::library_log(x);
 }
 
 inline double tanh(double x) {
@@ -37,33 +40,9 @@ inline double tanh(double x) {
 }
 
 using Doubles = simd::Vec<double>;
-using Words = decltype(Doubles{} < Doubles{});  // a comparison's result: all ones where true
+using Words = simd::MaskOf<Doubles>;
 using UWords = simd::Vec<unsigned long long>;
 inline constexpr std::size_t kWidth = simd::kLanes<double>;
-
-// Bit l set where lane l of the comparison result is true.
-inline unsigned lanes_of(Words mask) {
-#if defined(__AVX512F__)
-    return _mm512_movepi64_mask(reinterpret_cast<__m512i>(mask));
-#elif defined(__AVX2__)
-    return static_cast<unsigned>(_mm256_movemask_pd(reinterpret_cast<__m256d>(mask)));
-#else
-    unsigned lanes = 0;
-    for (std::size_t l = 0; l < kWidth; ++l) {
-        lanes |= static_cast<unsigned>(mask[l] != 0) << l;
-    }
-    return lanes;
-#endif
-}
-
-// Whether every lane of a comparison result (or a lone comparison) is true.
-inline bool all_lanes(Words mask) {
-    return lanes_of(mask) == (1u << kWidth) - 1;
-}
-
-inline bool all_lanes(bool condition) {
-    return condition;
-}
 
 #if defined(__AVX512F__) || (defined(__AVX2__) && defined(__FMA__))
 inline constexpr bool kVectorised = true;
@@ -112,14 +91,6 @@ inline Doubles gather(const double* table, UWords index) {
 
 inline UWords gather(const std::uint64_t* table, UWords index) {
     return gather_bits(table, index);
-}
-
-inline Doubles truncate(Doubles v) {
-#if defined(__AVX512F__)
-    return _mm512_maskz_roundscale_pd(0xff, v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-#else
-    return _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-#endif
 }
 
 // The integer value of a whole-number vector v with |v| < 2^51, as 64-bit words.
@@ -173,7 +144,7 @@ inline Doubles expm1_for_tanh(Doubles a) {
     const Words small = magnitude < splat(0x1.62e43p-2);
     const Words near = magnitude < splat(0x1.0a2b2p0);
     const Words negative = a < splat(0.0);
-    const Doubles rounded = truncate(a * splat(libm::kExpm1InvLn2) + (negative ? -half : half));
+    const Doubles rounded = simd::truncate(a * splat(libm::kExpm1InvLn2) + (negative ? -half : half));
     const Doubles k = small ? splat(0.0) : near ? (negative ? -one : one) : rounded;
     const Doubles hi = fused_neg(k, splat(libm::kExpm1Ln2Hi), a);
     const Doubles lo = k * splat(libm::kExpm1Ln2Lo);
@@ -231,9 +202,9 @@ inline Doubles exp(Doubles x) {
     Doubles y = fused(scale, tmp, scale);
 
     y = tiny ? splat(1.0) + x : y;
-    const unsigned rare = lanes_of(~regular);
+    const unsigned rare = simd::lanes_of(~regular);
     if (rare != 0) [[unlikely]] {
-        y = finish_lanes(y, x, rare, [](double v) { return std::exp(v); });
+        y = finish_lanes(y, x, rare, [](double v) { return platform::library_exp(v); });
     }
     return y;
 }
@@ -263,12 +234,12 @@ inline Doubles log(Doubles x) {
     const Doubles poly = fused(fused(r, splat(a[4]), splat(a[3])), r2, fused(r, splat(a[2]), splat(a[1])));
     Doubles y = fused(r * r2, poly, fused(r2, splat(a[0]), lo)) + hi;
 
-    if (lanes_of(near_one) != 0) {
+    if (simd::lanes_of(near_one) != 0) {
         y = near_one ? log_near_one(x) : y;
     }
-    const unsigned rare = lanes_of(~regular);
+    const unsigned rare = simd::lanes_of(~regular);
     if (rare != 0) [[unlikely]] {
-        y = finish_lanes(y, x, rare, [](double v) { return std::log(v); });
+        y = finish_lanes(y, x, rare, [](double v) { return platform::library_log(v); });
     }
     return y;
 }
@@ -288,7 +259,7 @@ inline Doubles tanh(Doubles x) {
     z = magnitude >= splat(22.0) ? splat(1.0) : z;
     Doubles y = from_bits(bits_of(z) ^ bits_of(sign));
     y = magnitude < splat(0x1p-55) ? x * (splat(1.0) + x) : y;
-    const unsigned rare = lanes_of(~(magnitude < splat(__builtin_inf())));
+    const unsigned rare = simd::lanes_of(~(magnitude < splat(__builtin_inf())));
     if (rare != 0) [[unlikely]] {
         y = finish_lanes(y, x, rare, [](double v) { return std::tanh(v); });
     }
@@ -298,6 +269,34 @@ inline Doubles tanh(Doubles x) {
 #else
 inline constexpr bool kVectorised = false;
 #endif
+
+// out[i] = f(in[i]...) for i < n, over arrays of doubles: a vector at a time where the
+// functions above are vectorised, the last partial vector filled with zeros so that
+// every element takes the same path; one element at a time otherwise.
+template <class F, class... In>
+inline void map_arrays(double* out, std::size_t n, F f, const In*... in) {
+    if constexpr (kVectorised) {
+        std::size_t i = 0;
+        for (; i + kWidth <= n; i += kWidth) {
+            simd::store(out + i, f(simd::load<Doubles>(in + i)...));
+        }
+        if (i < n) {
+            const std::size_t rest = n - i;
+            const auto padded = [&](const double* from) {
+                double part[kWidth] = {};
+                std::memcpy(part, from + i, rest * sizeof(double));
+                return simd::load<Doubles>(part);
+            };
+            double result[kWidth];
+            simd::store(result, f(padded(in)...));
+            std::memcpy(out + i, result, rest * sizeof(double));
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = f(in[i]...);
+        }
+    }
+}
 
 }  // namespace
 }  // namespace MOSSWICK_ISA

@@ -1,5 +1,5 @@
 // Which of exp, log and tanh the kernels evaluate with the vector versions of
-// core/vector_math.hpp. Those versions reproduce one build of one C library; the first
+// vecmath/vector_math.hpp. Those versions reproduce one build of one C library; the first
 // use in a process compares each of them with the library the process runs on, over a
 // fixed set of inputs (its special values, the boundaries of its algorithm's ranges,
 // inputs on which its builds with and without fused multiply-adds differ), and a
@@ -11,24 +11,9 @@
 #include <cstddef>
 
 #include "core/isa.hpp"
+#include "vecmath/vector_math_kernels.hpp"
 
 namespace mosswick::vecmath {
-
-enum class Function { exp, log, tanh };
-
-// out[i] = f(x[i]) for i < n (in place allowed): the vector versions where the build
-// has them, the library otherwise. For the probe and the checks of the vector versions.
-struct MathKernels {
-    using Map = void (*)(const double* x, double* out, std::size_t n);
-    Map exp;
-    Map log;
-    Map tanh;
-
-    Map operator[](Function f) const { return f == Function::exp ? exp : f == Function::log ? log : tanh; }
-
-    template <Isa>
-    static const MathKernels& build();
-};
 
 // True when the running processor's kernels evaluate f with its vector version: the
 // build has one and it gave the library's bits on every probe input. Decided on the

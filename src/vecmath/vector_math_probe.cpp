@@ -1,4 +1,4 @@
-#include "core/vector_math_probe.hpp"
+#include "vecmath/vector_math_probe.hpp"
 
 #include <array>
 #include <bit>
@@ -9,6 +9,8 @@
 #include <limits>
 #include <string_view>
 #include <vector>
+
+#include "core/platform.hpp"
 
 namespace mosswick::vecmath {
 
@@ -130,9 +132,9 @@ std::vector<double> inputs(Function f) {
 double library(Function f, double x) {
     switch (f) {
         case Function::exp:
-            return std::exp(x);
+            return platform::library_exp(x);
         case Function::log:
-            return std::log(x);
+            return platform::library_log(x);
         case Function::tanh:
             break;
     }

@@ -118,9 +118,9 @@ wheel-test: $(RELEASE)/.tools
 	done
 
 # The suite (or the test files in AARCH64_TESTS) on aarch64 under emulation: an arm64
-# Debian (CPython 3.13, NumPy 2.x, pytest) made once into build/aarch64-root, the aarch64
+# Debian (CPython 3.13, NumPy 2.x, pytest) made once into AARCH64_ROOT, the aarch64
 # wheel installed there. Needs root, qemu-user-static and mmdebstrap.
-AARCH64_ROOT := build/aarch64-root
+AARCH64_ROOT ?= build/aarch64-root
 .PHONY: test-aarch64
 test-aarch64:
 	tools/aarch64-root $(AARCH64_ROOT)

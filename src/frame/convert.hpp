@@ -3,7 +3,9 @@
 // Python exception is set and false returned.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -162,9 +164,9 @@ private:
 };
 
 // The items of a sequence of K, converted in iteration order into `out`; kept(item,
-// exact) is called after each item converts, while the item is alive (`exact`: the item
-// is exactly an int or a float). Items of a NumPy array copied in one block are not
-// seen by kept.
+// exact, index) is called after each item converts, while the item is alive (`exact`:
+// the item is exactly an int or a float; `index`: its position). Items of a NumPy array
+// copied in one block are not seen by kept.
 template <class K, class A, class Kept>
 bool convert_sequence(PyObject* object, std::vector<K, A>& out, Kept&& kept) {
     const Py_ssize_t reserve = check_sequence(object);
@@ -182,17 +184,29 @@ bool convert_sequence(PyObject* object, std::vector<K, A>& out, Kept&& kept) {
     }
     out.reserve(static_cast<std::size_t>(reserve));
     advise_huge_pages(out.data(), out.capacity() * sizeof(K));
+    // Items are converted into a small batch that joins `out` whole: a push_back per item
+    // is a call of its own where the compiler keeps it out of line (clang with libc++).
+    constexpr std::size_t kBatch = 256;
+    std::array<K, kBatch> batch;  // left unset for numbers: each slot is written before it is read
+    std::size_t filled = 0;
+    const auto flush = [&] {
+        out.insert(out.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.begin() + filled));
+        filled = 0;
+    };
     // The step runs once per item: inlined into the loop (a GNU attribute, as a standard
     // one after the parameters would name the lambda's type instead).
-    return for_each_item(object, [&](PyObject* item, bool exact) __attribute__((always_inline)) {
-        K value{};
-        if (!Convert<K>::from(item, value)) {
+    const bool converted = for_each_item(object, [&](PyObject* item, bool exact) __attribute__((always_inline)) {
+        if (!Convert<K>::from(item, batch[filled])) {
             return false;
         }
-        out.push_back(std::move(value));
-        kept(item, exact);
+        kept(item, exact, out.size() + filled);
+        if (++filled == kBatch) {
+            flush();
+        }
         return true;
     });
+    flush();
+    return converted;
 }
 
 }  // namespace detail
@@ -201,7 +215,7 @@ bool convert_sequence(PyObject* object, std::vector<K, A>& out, Kept&& kept) {
 template <class K>
 struct Convert<std::vector<K>> {
     static bool from(PyObject* object, std::vector<K>& out) {
-        return detail::convert_sequence(object, out, [](PyObject*, bool) {});
+        return detail::convert_sequence(object, out, [](PyObject*, bool, std::size_t) {});
     }
 };
 

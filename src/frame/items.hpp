@@ -46,11 +46,12 @@ struct ItemsArg {
     bool load(PyObject* object) {
         Column<T>& values = value.values;
         Column<void*>& at = handles.at;
-        return detail::convert_sequence(object, values, [&](PyObject* item, bool exact) __attribute__((always_inline)) {
+        return detail::convert_sequence(object, values, [&](PyObject* item, bool exact, std::size_t index)
+                                                            __attribute__((always_inline)) {
             if (exact && exactly_of_value_type<T>(item)) {
                 if (handles.held == 0) {
                     at.reserve(values.capacity());
-                    at.resize(values.size() - 1, nullptr);
+                    at.resize(index, nullptr);
                 }
                 at.push_back(Py_NewRef(item));
                 ++handles.held;

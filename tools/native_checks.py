@@ -1,5 +1,5 @@
 """Builds one of the native checks that CMakeLists.txt defines outside the default build
-(vector_math_check, is_prime_differential, pool_test) and returns its path. The suite and
+(vector_math_check, is_prime_differential, pool_test, caches_test) and returns its path. The suite and
 the make targets build them through here, in build/checks-*, with the module's flags.
 
 The compiler is the one the module is built with: the system's, or the release
